@@ -1,0 +1,30 @@
+# One static library per source folder; sources are picked up by folder so a new
+# file needs no build edit.
+function(zelk_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;EXTRA_SOURCES" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS
+       "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  add_library(zelk_${name} STATIC ${_sources} ${ARG_EXTRA_SOURCES})
+  target_include_directories(zelk_${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_compile_options(zelk_${name} PRIVATE -Wall -Wextra)
+  target_link_libraries(zelk_${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# One GoogleTest executable per test folder; each test case is its own CTest test.
+function(zelk_test_folder name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS;LABELS;EXTRA_SOURCES" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+  add_executable(test_${name} ${_sources} ${ARG_EXTRA_SOURCES})
+  target_compile_options(test_${name} PRIVATE -Wall -Wextra)
+  target_link_libraries(test_${name} PRIVATE zelk_testsupport ${ARG_DEPS})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS unit)
+  endif()
+  gtest_discover_tests(test_${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
+               ENVIRONMENT "ZELK_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZELK_BUILD_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
