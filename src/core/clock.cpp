@@ -93,7 +93,8 @@ struct RealSleepAwaiter {
 } // namespace
 
 Task<bool> RealClock::sleep(Duration d, CancellationToken token) {
-    co_return co_await RealSleepAwaiter{d, std::move(token)};
+    RealSleepAwaiter awaiter(d, std::move(token));
+    co_return co_await awaiter;
 }
 
 // --- virtual clock ---
@@ -157,7 +158,8 @@ struct VirtualSleepAwaiter {
 } // namespace
 
 Task<bool> VirtualClock::sleep(Duration duration, CancellationToken token) {
-    co_return co_await VirtualSleepAwaiter{d, duration, std::move(token)};
+    VirtualSleepAwaiter awaiter(d, duration, std::move(token));
+    co_return co_await awaiter;
 }
 
 void VirtualClock::advance(Duration by) {

@@ -47,14 +47,18 @@ bool FinishedAwaiter::await_ready() const noexcept { return !state || state->fin
 void FinishedAwaiter::await_suspend(std::coroutine_handle<> h) const { state->waiters.push_back(h); }
 
 Task<void> TaskHandle::finished() const {
-    auto state = m_state;
-    co_await FinishedAwaiter{state};
+    FinishedAwaiter awaiter{m_state};
+    co_await awaiter;
 }
 
 namespace {
 Detached runSpawned(std::function<Task<void>(CancellationToken)> body, std::shared_ptr<TaskHandle::State> state) {
+    // Named locals instead of temporaries inside co_await: GCC 12 mishandles
+    // the lifetime of some temporaries there.
+    const CancellationToken token = state->source.token();
     try {
-        co_await body(state->source.token());
+        Task<void> task = body(token);
+        co_await task;
     } catch (const std::exception& e) {
         qCCritical(Log::app) << "任务异常结束:" << e.what();
     } catch (...) {

@@ -12,6 +12,9 @@ namespace zelk {
 
 using QCoro::Task;
 
+// GCC 12 destroys a braced temporary inside `co_await T{...}` twice when it has
+// members with destructors: always name an awaiter before awaiting it.
+
 // A coroutine that nobody awaits: starts at once and frees itself when done.
 struct Detached {
     struct promise_type {

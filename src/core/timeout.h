@@ -89,7 +89,8 @@ Task<T> withTimeout(Clock& clock, Duration limit, std::function<Task<T>(Cancella
     state->operation = CancellationSource::linkedTo(token);
     detail::runTimer<T>(clock, limit, state);
     detail::runOperation<T>(std::move(op), state);
-    co_await detail::RaceAwaiter{&state->settled, &state->waiter};
+    detail::RaceAwaiter settled{&state->settled, &state->waiter};
+    co_await settled;
     if (state->error)
         std::rethrow_exception(state->error);
     if constexpr (!std::is_void_v<T>)
