@@ -94,7 +94,7 @@ struct RealSleepAwaiter {
 
 Task<bool> RealClock::sleep(Duration d, CancellationToken token) {
     RealSleepAwaiter awaiter(d, std::move(token));
-    co_return co_await awaiter;
+    co_return co_await std::move(awaiter); // QCoro copies lvalue awaiters
 }
 
 // --- virtual clock ---
@@ -159,7 +159,7 @@ struct VirtualSleepAwaiter {
 
 Task<bool> VirtualClock::sleep(Duration duration, CancellationToken token) {
     VirtualSleepAwaiter awaiter(d, duration, std::move(token));
-    co_return co_await awaiter;
+    co_return co_await std::move(awaiter); // QCoro copies lvalue awaiters
 }
 
 void VirtualClock::advance(Duration by) {

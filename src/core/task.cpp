@@ -48,7 +48,7 @@ void FinishedAwaiter::await_suspend(std::coroutine_handle<> h) const { state->wa
 
 Task<void> TaskHandle::finished() const {
     FinishedAwaiter awaiter{m_state};
-    co_await awaiter;
+    co_await std::move(awaiter);
 }
 
 namespace {

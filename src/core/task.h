@@ -13,7 +13,8 @@ namespace zelk {
 using QCoro::Task;
 
 // GCC 12 destroys a braced temporary inside `co_await T{...}` twice when it has
-// members with destructors: always name an awaiter before awaiting it.
+// members with destructors: name an awaiter, then `co_await std::move(awaiter)`
+// (QCoro copies an lvalue awaiter).
 
 // A coroutine that nobody awaits: starts at once and frees itself when done.
 struct Detached {
