@@ -34,6 +34,5 @@ function(zelk_test_folder name)
   endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-               ENVIRONMENT "ZELK_SOURCE_DIR=${PROJECT_SOURCE_DIR};ZELK_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
 endfunction()

@@ -48,11 +48,8 @@ int dispatch(int argc, char** argv) {
             args.append(QString::fromLocal8Bit(argv[i]));
         return command.run(args);
     }
-    if (first.startsWith(QLatin1Char('-')) || !first.isEmpty()) {
-        std::fprintf(stderr, "zelk: unknown command or option '%s'\n%s", argv[1], helpText().toLocal8Bit().constData());
-        return usage;
-    }
-    return -1;
+    std::fprintf(stderr, "zelk: unknown command or option '%s'\n\n%s", argv[1], helpText().toLocal8Bit().constData());
+    return usage;
 }
 
 } // namespace zelk::cli

@@ -2,12 +2,16 @@
 
 #include "app/cli.h"
 #include "core/log.h"
+#include "core/settings.h"
+#include "platform/linux/linux_system_info.h"
 
 #include <cstdio>
 
 namespace zelk {
 
 int runZelk(int argc, char** argv) {
+    static const LinuxSystemInfo systemInfo;
+    Settings::setPreferredLanguagesProvider([] { return systemInfo.preferredLanguages(); });
     const int code = cli::dispatch(argc, argv);
     if (code >= 0)
         return code;
