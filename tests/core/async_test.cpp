@@ -338,3 +338,39 @@ TEST(Cancellation, ConcurrentCancelAndRegisterIsSafe) {
 }
 
 } // namespace
+
+namespace {
+
+// Cancellation arriving from other threads while many tasks sleep on the real
+// clock: every sleeper wakes exactly once, early, on its own thread.
+TEST(Stress, CrossThreadCancellationDuringRealSleeps) {
+    RealClock clock;
+    constexpr int tasks = 300;
+    std::vector<TaskHandle> handles;
+    std::atomic<int> woke{0}, wrongThread{0}, fullSleeps{0};
+    const auto mainThread = std::this_thread::get_id();
+    for (int i = 0; i < tasks; ++i)
+        handles.push_back(spawn([&](CancellationToken token) -> Task<void> {
+            const bool full = co_await clock.sleep(std::chrono::hours(1), token);
+            if (full)
+                ++fullSleeps;
+            if (std::this_thread::get_id() != mainThread)
+                ++wrongThread;
+            ++woke;
+        }));
+    std::vector<std::thread> cancellers;
+    for (int t = 0; t < 3; ++t)
+        cancellers.emplace_back([&, t] {
+            for (int i = t; i < tasks; i += 3)
+                handles[i].cancel();
+        });
+    for (auto& c : cancellers)
+        c.join();
+    ASSERT_TRUE(test::waitUntil([&] { return woke.load() == tasks; }, 10000));
+    EXPECT_EQ(fullSleeps.load(), 0);
+    EXPECT_EQ(wrongThread.load(), 0);
+    for (auto& h : handles)
+        EXPECT_TRUE(h.isFinished());
+}
+
+} // namespace
