@@ -1,0 +1,107 @@
+#include "language/chars.h"
+
+#include "core/text.h"
+
+#include <algorithm>
+
+namespace zelk {
+
+Chars::Chars(const QString& s) : m_text(s) {
+    bool ascii = true;
+    for (QChar c : s)
+        if (c.unicode() >= 0x80 || c.unicode() == u'\r') {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        // One character per code unit: skip the break iterator.
+        m_bounds.resize(s.size() + 1);
+        m_scalars.resize(s.size());
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            m_bounds[i] = i;
+            m_scalars[i] = s[i].unicode();
+        }
+        m_bounds[s.size()] = s.size();
+        return;
+    }
+    m_bounds = text::graphemeBoundaries(s);
+    m_scalars.reserve(m_bounds.size());
+    for (qsizetype i = 0; i + 1 < m_bounds.size(); ++i)
+        m_scalars.append(chars::firstScalar(QStringView(m_text).mid(m_bounds[i], m_bounds[i + 1] - m_bounds[i])));
+}
+
+QString Chars::mid(qsizetype from, qsizetype n) const {
+    const qsizetype end = std::min(from + n, size());
+    return m_text.mid(m_bounds[from], m_bounds[end] - m_bounds[from]);
+}
+
+bool Chars::startsWithAt(qsizetype i, QStringView s) const {
+    return QStringView(m_text).mid(m_bounds[i]).startsWith(s);
+}
+
+qsizetype Chars::indexAtOffset(qsizetype off) const {
+    const auto it = std::lower_bound(m_bounds.begin(), m_bounds.end(), off);
+    if (it == m_bounds.end() || *it != off)
+        return -1;
+    return it - m_bounds.begin();
+}
+
+namespace chars {
+
+char32_t firstScalar(QStringView s) {
+    if (s.isEmpty())
+        return 0;
+    const char16_t a = s[0].unicode();
+    if (QChar::isHighSurrogate(a) && s.size() > 1 && QChar::isLowSurrogate(s[1].unicode()))
+        return QChar::surrogateToUcs4(a, s[1].unicode());
+    return a;
+}
+
+bool containsIdeograph(QStringView s) {
+    for (qsizetype i = 0; i < s.size(); ++i)
+        if (isIdeograph(s[i].unicode()))
+            return true;
+    return false;
+}
+
+bool containsAsciiLetter(QStringView s) {
+    for (QChar c : s)
+        if (isAsciiLetter(c.unicode()))
+            return true;
+    return false;
+}
+
+bool isAllHan(const QString& s) {
+    if (s.isEmpty())
+        return false;
+    const Chars cs(s);
+    for (qsizetype i = 0; i < cs.size(); ++i)
+        if (!isIdeograph(cs.scalar(i)))
+            return false;
+    return true;
+}
+
+QStringList split(const QString& s) {
+    const Chars cs(s);
+    QStringList out;
+    out.reserve(cs.size());
+    for (qsizetype i = 0; i < cs.size(); ++i)
+        out.append(cs.at(i).toString());
+    return out;
+}
+
+QStringList byLengthDescending(QStringList list) {
+    QList<std::pair<qsizetype, QString>> keyed;
+    keyed.reserve(list.size());
+    for (auto& s : list)
+        keyed.append({text::graphemeCount(s), std::move(s)});
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QStringList out;
+    out.reserve(keyed.size());
+    for (auto& k : keyed)
+        out.append(std::move(k.second));
+    return out;
+}
+
+} // namespace chars
+} // namespace zelk

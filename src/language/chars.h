@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace zelk {
+
+// A text as the reader sees it: a sequence of characters (grapheme clusters),
+// each classified by its first Unicode scalar. The language passes walk texts
+// character by character; this keeps the segmentation in one place.
+class Chars {
+public:
+    Chars() = default;
+    explicit Chars(const QString& s);
+
+    qsizetype size() const { return m_bounds.size() - 1; }
+    bool isEmpty() const { return size() == 0; }
+    const QString& text() const { return m_text; }
+
+    QStringView at(qsizetype i) const { return QStringView(m_text).mid(m_bounds[i], m_bounds[i + 1] - m_bounds[i]); }
+    char32_t scalar(qsizetype i) const { return m_scalars[i]; }
+    // Characters [from, from + n) as a text.
+    QString mid(qsizetype from, qsizetype n) const;
+    QString from(qsizetype i) const { return m_text.mid(m_bounds[i]); }
+    // UTF-16 offset of character i (i == size() gives the text's length).
+    qsizetype offset(qsizetype i) const { return m_bounds[i]; }
+    // Does the text at character i start with `s` (case-sensitive)?
+    bool startsWithAt(qsizetype i, QStringView s) const;
+    // Index of the character that starts at UTF-16 offset `off`, or -1.
+    qsizetype indexAtOffset(qsizetype off) const;
+
+private:
+    QString m_text;
+    QList<qsizetype> m_bounds{0};
+    QList<char32_t> m_scalars;
+};
+
+namespace chars {
+
+char32_t firstScalar(QStringView s);
+inline bool isAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool isAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
+inline bool isAsciiAlnum(char32_t c) { return isAsciiLetter(c) || isAsciiDigit(c); }
+inline bool isIdeograph(char32_t c) { return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF); }
+// Ideographs, CJK symbols and punctuation, full-width and half-width forms.
+inline bool isCJKContext(char32_t c) {
+    return isIdeograph(c) || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+bool containsIdeograph(QStringView s);
+bool containsAsciiLetter(QStringView s);
+// Not empty, and every character an ideograph.
+bool isAllHan(const QString& s);
+// The characters of `s` as separate texts.
+QStringList split(const QString& s);
+// Stable sort by character count, longest first.
+QStringList byLengthDescending(QStringList list);
+
+} // namespace chars
+} // namespace zelk
