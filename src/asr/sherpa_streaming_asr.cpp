@@ -1,0 +1,113 @@
+#include "asr/sherpa_streaming_asr.h"
+
+#include "asr/asr_error.h"
+#include "asr/recognizer_text.h"
+#include "asr/sherpa_config.h"
+#include "asr/sherpa_model_file.h"
+#include "core/log.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace zelk {
+
+namespace {
+constexpr int32_t sampleRate = 16000;
+}
+
+QString joinSegments(const QString& a, const QString& b) {
+    if (a.isEmpty())
+        return b;
+    if (b.isEmpty())
+        return a;
+    return a + b;
+}
+
+SherpaStreamingASR::SherpaStreamingASR(const QString& modelDir, int32_t threads) {
+    const QString name = SherpaModelFile::dirName(modelDir);
+    {
+        CStringArena arena;
+        const SherpaOnnxOnlineRecognizerConfig config = SherpaConfig::streaming(modelDir, threads, arena);
+        try {
+            m_recognizer = SherpaOnnxCreateOnlineRecognizer(&config);
+        } catch (const std::exception& e) {
+            // A file that is not a model: the library throws instead of answering null.
+            qCCritical(Log::asr) << "流式引擎创建异常：" << e.what();
+            m_recognizer = nullptr;
+        }
+    }
+    if (!m_recognizer)
+        throw ASRError::createFailed(QStringLiteral("OnlineRecognizer(") + name + QLatin1Char(')'));
+    m_stream = SherpaOnnxCreateOnlineStream(m_recognizer);
+    if (!m_stream) {
+        SherpaOnnxDestroyOnlineRecognizer(m_recognizer);
+        m_recognizer = nullptr;
+        throw ASRError::createFailed(QStringLiteral("OnlineStream"));
+    }
+    qCInfo(Log::asr).noquote() << QStringLiteral("流式引擎就绪：%1").arg(name);
+}
+
+SherpaStreamingASR::~SherpaStreamingASR() {
+    SherpaOnnxDestroyOnlineStream(m_stream);
+    SherpaOnnxDestroyOnlineRecognizer(m_recognizer);
+}
+
+void SherpaStreamingASR::decodeReady() {
+    while (SherpaOnnxIsOnlineStreamReady(m_recognizer, m_stream))
+        SherpaOnnxDecodeOnlineStream(m_recognizer, m_stream);
+}
+
+QString SherpaStreamingASR::currentText() {
+    const SherpaOnnxOnlineRecognizerResult* r = SherpaOnnxGetOnlineStreamResult(m_recognizer, m_stream);
+    const QString text = recognizerText(r ? r->text : nullptr);
+    SherpaOnnxDestroyOnlineRecognizerResult(r);
+    return text;
+}
+
+SherpaStreamingASR::Partial SherpaStreamingASR::accept(std::span<const float> samples) {
+    try {
+        return acceptChunk(samples);
+    } catch (const std::exception& e) {
+        // A model that fails at run time (a shape error, a token missing from
+        // its table) costs this chunk's caption, not the session.
+        qCCritical(Log::asr) << "流式解码异常：" << e.what();
+        return Partial{m_committedText, QString(), false, QString()};
+    }
+}
+
+SherpaStreamingASR::Partial SherpaStreamingASR::acceptChunk(std::span<const float> samples) {
+    // The library takes a 32-bit count; longer input goes in several calls.
+    while (!samples.empty()) {
+        const std::size_t n = std::min<std::size_t>(samples.size(), INT32_MAX);
+        SherpaOnnxOnlineStreamAcceptWaveform(m_stream, sampleRate, samples.data(), int32_t(n));
+        samples = samples.subspan(n);
+    }
+    decodeReady();
+    if (SherpaOnnxOnlineStreamIsEndpoint(m_recognizer, m_stream)) {
+        const QString segment = currentText();
+        m_committedText = joinSegments(m_committedText, segment);
+        SherpaOnnxOnlineStreamReset(m_recognizer, m_stream);
+        return Partial{m_committedText, QString(), true, segment};
+    }
+    return Partial{m_committedText, currentText(), false, QString()};
+}
+
+QString SherpaStreamingASR::finish() {
+    try {
+        SherpaOnnxOnlineStreamInputFinished(m_stream);
+        decodeReady();
+        m_committedText = joinSegments(m_committedText, currentText());
+    } catch (const std::exception& e) {
+        qCCritical(Log::asr) << "流式解码异常：" << e.what();
+    }
+    return m_committedText;
+}
+
+void SherpaStreamingASR::reset() {
+    m_committedText.clear();
+    SherpaOnnxDestroyOnlineStream(m_stream);
+    m_stream = SherpaOnnxCreateOnlineStream(m_recognizer);
+}
+
+} // namespace zelk
