@@ -1,0 +1,63 @@
+#include "platform/linux/qt_clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+namespace zelk {
+
+namespace {
+
+QClipboard* board() { return QGuiApplication::clipboard(); }
+
+const QMimeData* contents() { return board()->mimeData(QClipboard::Clipboard); }
+
+} // namespace
+
+QtClipboard::QtClipboard(QObject* parent) : QObject(parent) {
+    connect(board(), &QClipboard::dataChanged, this, [this] { ++m_changes; });
+}
+
+QList<QStringList> QtClipboard::itemTypes() {
+    const QMimeData* mime = contents();
+    if (!mime)
+        return {};
+    const QStringList formats = mime->formats();
+    if (formats.isEmpty())
+        return {};
+    return {formats};
+}
+
+std::optional<QByteArray> QtClipboard::data(int index, const QString& type) {
+    const QMimeData* mime = contents();
+    if (index != 0 || !mime || !mime->hasFormat(type))
+        return std::nullopt;
+    QByteArray bytes = mime->data(type);
+    if (bytes.isEmpty())
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<QString> QtClipboard::text() {
+    const QMimeData* mime = contents();
+    if (!mime || !mime->hasText())
+        return std::nullopt;
+    return mime->text();
+}
+
+void QtClipboard::clear() { board()->clear(QClipboard::Clipboard); }
+
+void QtClipboard::setText(const QString& text) { board()->setText(text, QClipboard::Clipboard); }
+
+void QtClipboard::writeItems(const QList<Item>& items) {
+    auto* mime = new QMimeData;
+    for (const Item& item : items) {
+        for (const auto& [type, bytes] : item) {
+            if (!mime->hasFormat(type))
+                mime->setData(type, bytes);
+        }
+    }
+    board()->setMimeData(mime, QClipboard::Clipboard);
+}
+
+} // namespace zelk
