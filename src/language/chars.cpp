@@ -105,3 +105,38 @@ QStringList byLengthDescending(QStringList list) {
 
 } // namespace chars
 } // namespace zelk
+
+namespace zelk {
+
+PrefixIndex::PrefixIndex(const QStringList& words) : m_words(words) {
+    for (qsizetype i = 0; i < m_words.size(); ++i)
+        if (!m_words[i].isEmpty())
+            m_byFirst[m_words[i][0].unicode()].append(i);
+}
+
+qsizetype PrefixIndex::firstAt(QStringView text, qsizetype offset) const {
+    if (offset >= text.size())
+        return -1;
+    const auto it = m_byFirst.constFind(text[offset].unicode());
+    if (it == m_byFirst.constEnd())
+        return -1;
+    const QStringView rest = text.mid(offset);
+    for (qsizetype i : *it)
+        if (rest.startsWith(m_words[i]))
+            return i;
+    return -1;
+}
+
+void OrderedBuckets::add(char16_t key, qsizetype index) {
+    auto& list = m_buckets[key];
+    if (list.isEmpty() || list.back() != index)
+        list.append(index);
+}
+
+const QList<qsizetype>& OrderedBuckets::at(char16_t key) const {
+    static const QList<qsizetype> none;
+    const auto it = m_buckets.constFind(key);
+    return it == m_buckets.constEnd() ? none : *it;
+}
+
+} // namespace zelk

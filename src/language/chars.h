@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -58,4 +59,35 @@ QStringList split(const QString& s);
 QStringList byLengthDescending(QStringList list);
 
 } // namespace chars
+} // namespace zelk
+
+namespace zelk {
+
+// Finds which of a list of words starts at a position, in list order, without
+// comparing every word at every position: words are grouped by their first
+// UTF-16 unit.
+class PrefixIndex {
+public:
+    PrefixIndex() = default;
+    explicit PrefixIndex(const QStringList& words);
+    // Index (in the list) of the first word that `text` has at `offset`, or -1.
+    qsizetype firstAt(QStringView text, qsizetype offset) const;
+    const QString& word(qsizetype i) const { return m_words[i]; }
+
+private:
+    QStringList m_words;
+    QHash<char16_t, QList<qsizetype>> m_byFirst;
+};
+
+// Groups list positions by a key character, keeping list order, so a walk
+// only looks at the entries that can match at a position.
+class OrderedBuckets {
+public:
+    void add(char16_t key, qsizetype index);
+    const QList<qsizetype>& at(char16_t key) const;
+
+private:
+    QHash<char16_t, QList<qsizetype>> m_buckets;
+};
+
 } // namespace zelk

@@ -1,0 +1,186 @@
+#include "language/pinyin_matcher.h"
+
+#include "core/text.h"
+#include "language/chars.h"
+#include "language/pinyin.h"
+
+#include <algorithm>
+
+namespace zelk::PinyinMatcher {
+
+namespace {
+
+struct Candidate {
+    qsizetype length;
+    QSet<QString> keys;
+    bool toned;
+    QString to;
+};
+
+// Pinyin of each character, computed once per text; a window's pinyin is the
+// concatenation of its characters' readings.
+struct CharReadings {
+    explicit CharReadings(const Chars& cs) {
+        toned.reserve(cs.size());
+        toneless.reserve(cs.size());
+        for (qsizetype i = 0; i < cs.size(); ++i) {
+            toned.append(Pinyin::toned(cs.at(i)));
+            toneless.append(Pinyin::toneless(cs.at(i)));
+        }
+    }
+    QString window(qsizetype from, qsizetype n, bool tonedForm) const {
+        QString s;
+        const auto& list = tonedForm ? toned : toneless;
+        for (qsizetype i = from; i < from + n; ++i)
+            s += list[i];
+        return s;
+    }
+    QStringList toned, toneless;
+};
+
+// The first letter of a reading without its tone mark (à → a).
+char16_t baseLetter(QChar c) {
+    const QString d = QString(c).normalized(QString::NormalizationForm_D);
+    return d.isEmpty() ? c.unicode() : d[0].unicode();
+}
+
+bool allHan(const Chars& cs, qsizetype from, qsizetype n) {
+    for (qsizetype i = from; i < from + n; ++i)
+        if (!chars::isIdeograph(cs.scalar(i)))
+            return false;
+    return n > 0;
+}
+
+} // namespace
+
+bool isAllHan(const QString& text) { return chars::isAllHan(text); }
+
+QString applyRuleHomophones(const QString& text, const QList<std::pair<QString, QString>>& rules, const QSet<QString>& protectedTexts) {
+    QList<Candidate> candidates;
+    QStringList keepWords;
+    for (const auto& [from, to] : rules) {
+        if (!to.isEmpty())
+            keepWords.append(to);
+        const qsizetype n = text::graphemeCount(from);
+        if (n < 2 || n > 8 || !isAllHan(from))
+            continue;
+        Candidate c{n, {}, n == 2, to};
+        c.keys.insert(c.toned ? Pinyin::toned(from) : Pinyin::toneless(from));
+        if (text::graphemeCount(to) == n && isAllHan(to))
+            c.keys.insert(c.toned ? Pinyin::toned(to) : Pinyin::toneless(to));
+        candidates.append(std::move(c));
+    }
+    if (candidates.isEmpty())
+        return text;
+    std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) { return a.length > b.length; });
+
+    // A window can only match a key that starts with its first letter.
+    OrderedBuckets byFirstLetter;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        QList<char16_t> firsts;
+        for (const QString& key : candidates[i].keys)
+            if (!key.isEmpty())
+                firsts.append(baseLetter(key[0]));
+        std::sort(firsts.begin(), firsts.end());
+        firsts.erase(std::unique(firsts.begin(), firsts.end()), firsts.end());
+        for (char16_t f : firsts)
+            byFirstLetter.add(f, i);
+    }
+
+    const Chars cs(text);
+    const CharReadings readings(cs);
+    const PrefixIndex keep(keepWords);
+    QString out;
+    out.reserve(text.size());
+    qsizetype k = 0;
+    while (k < cs.size()) {
+        const bool keepWordHere = keep.firstAt(text, cs.offset(k)) >= 0;
+        const Candidate* hit = nullptr;
+        const QString& first = readings.toned[k];
+        if (!keepWordHere && !first.isEmpty()) {
+            const char16_t letter = baseLetter(first[0]);
+            for (qsizetype ci : byFirstLetter.at(letter)) {
+                const Candidate& c = candidates[ci];
+                if (k + c.length > cs.size() || !allHan(cs, k, c.length))
+                    continue;
+                if (protectedTexts.contains(cs.mid(k, c.length)))
+                    continue;
+                if (c.keys.contains(readings.window(k, c.length, c.toned))) {
+                    hit = &c;
+                    break;
+                }
+            }
+        }
+        if (hit) {
+            out += hit->to;
+            k += hit->length;
+        } else {
+            out += cs.at(k);
+            ++k;
+        }
+    }
+    return out;
+}
+
+QString applyNearHomophones(const QString& text, const QStringList& terms) {
+    struct Term {
+        QStringList chars;
+        QString key;
+    };
+    QList<Term> candidates;
+    for (const QString& t : chars::byLengthDescending(terms)) {
+        const qsizetype n = text::graphemeCount(t);
+        if (n >= 2 && n <= 6 && isAllHan(t))
+            candidates.append({chars::split(t), Pinyin::toneless(t)});
+    }
+    if (candidates.isEmpty())
+        return text;
+
+    const Chars cs(text);
+    QStringList current = chars::split(text);
+    QList<char32_t> scalars;
+    QStringList toneless;
+    for (qsizetype i = 0; i < cs.size(); ++i) {
+        scalars.append(cs.scalar(i));
+        toneless.append(Pinyin::toneless(cs.at(i)));
+    }
+    OrderedBuckets byFirstLetter;
+    for (qsizetype i = 0; i < candidates.size(); ++i)
+        if (!candidates[i].key.isEmpty())
+            byFirstLetter.add(candidates[i].key[0].unicode(), i);
+
+    qsizetype j = 0;
+    while (j < current.size()) {
+        bool replaced = false;
+        const QString& first = toneless[j];
+        const QList<qsizetype>& possible = byFirstLetter.at(first.isEmpty() ? 0 : first[0].unicode());
+        for (qsizetype ti : possible) {
+            const Term& term = candidates[ti];
+            const qsizetype n = term.chars.size();
+            if (j + n > current.size())
+                continue;
+            bool equal = true, han = true;
+            QString key;
+            for (qsizetype i = 0; i < n; ++i) {
+                equal = equal && current[j + i] == term.chars[i];
+                han = han && chars::isIdeograph(scalars[j + i]);
+                key += toneless[j + i];
+            }
+            if (equal || !han || key != term.key)
+                continue;
+            for (qsizetype i = 0; i < n; ++i) {
+                current[j + i] = term.chars[i];
+                scalars[j + i] = chars::firstScalar(term.chars[i]);
+                toneless[j + i] = Pinyin::toneless(term.chars[i]);
+            }
+            j += n;
+            replaced = true;
+            break;
+        }
+        if (!replaced)
+            ++j;
+    }
+    return current.join(QString());
+}
+
+} // namespace zelk::PinyinMatcher

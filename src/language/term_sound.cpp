@@ -1,0 +1,462 @@
+#include "language/term_sound.h"
+
+#include "core/text.h"
+#include "language/chars.h"
+#include "language/pinyin.h"
+#include "language/product_lexicon_data.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <mutex>
+
+namespace zelk::TermSound {
+
+namespace {
+
+const QString kLookBehind = QStringLiteral("(?<![A-Za-z0-9])");
+const QString kLookAhead = QStringLiteral("(?![A-Za-z0-9])");
+const QString kSeparators = QStringLiteral("[ \\t\\-_]*");
+
+bool isSeparator(QChar c) { return c == u' ' || c == u'\t' || c == u'-' || c == u'_'; }
+
+// Outlines and patterns depend only on the term; the same few hundred terms
+// come back with every transcript, so both are kept once computed.
+template <typename Value>
+class TermCache {
+public:
+    template <typename Make>
+    Value get(const QString& term, Make make) {
+        {
+            std::lock_guard lock(m_mutex);
+            const auto it = m_map.constFind(term);
+            if (it != m_map.constEnd())
+                return *it;
+        }
+        Value v = make(term);
+        std::lock_guard lock(m_mutex);
+        if (m_map.size() > 20000)
+            m_map.clear();
+        m_map.insert(term, v);
+        return v;
+    }
+
+private:
+    std::mutex m_mutex;
+    QHash<QString, Value> m_map;
+};
+
+std::optional<QList<Slot>> computeSlots(const QString& term) {
+    QList<Slot> slots;
+    const Chars cs(term);
+    qsizetype i = 0;
+    int letters = 0, hans = 0;
+    while (i < cs.size()) {
+        const char32_t c = cs.scalar(i);
+        if (text::isWhitespaceOrNewline(c)) {
+            ++i;
+            continue;
+        }
+        if (chars::isIdeograph(c)) {
+            slots.append({Slot::Kind::han, cs.at(i).toString()});
+            ++hans;
+            ++i;
+            continue;
+        }
+        if (!chars::isAsciiAlnum(c) || cs.at(i).size() != 1)
+            return std::nullopt;
+        QString word;
+        while (i < cs.size() && cs.at(i).size() == 1 && chars::isAsciiAlnum(cs.scalar(i)))
+            word.append(QChar(char16_t(cs.scalar(i++))));
+        bool allCapitals = true;
+        for (QChar w : word)
+            allCapitals = allCapitals && w.unicode() >= u'A' && w.unicode() <= u'Z';
+        if (allCapitals && word.size() < 5) {
+            for (QChar w : word)
+                slots.append({Slot::Kind::letter, QString(w)});
+            letters += int(word.size());
+        } else {
+            slots.append({Slot::Kind::word, word});
+        }
+    }
+    if (letters == 0 || hans == 0 || letters + hans <= 2)
+        return std::nullopt;
+    return slots;
+}
+
+TermCache<std::optional<QList<Slot>>>& slotCache() {
+    static TermCache<std::optional<QList<Slot>>> cache;
+    return cache;
+}
+
+TermCache<std::optional<QRegularExpression>>& patternCache() {
+    static TermCache<std::optional<QRegularExpression>> cache;
+    return cache;
+}
+
+bool contains(const QRegularExpression& re, const QString& s) {
+    return re.match(s).hasMatch();
+}
+
+std::optional<QRegularExpression> computeSpacingRegex(const QString& term) {
+    const auto insensitive = spacingCaseInsensitive(term);
+    if (!insensitive)
+        return std::nullopt;
+    QString compact;
+    for (QChar c : term)
+        if (!text::isWhitespaceOrNewline(c.unicode()))
+            compact.append(c);
+    const QStringList parts = chars::split(compact);
+    QStringList escaped;
+    for (const QString& p : parts)
+        escaped.append(QRegularExpression::escape(p));
+    QString pattern = escaped.join(kSeparators);
+    if (!compact.isEmpty() && chars::isAsciiAlnum(compact.front().unicode()))
+        pattern.prepend(kLookBehind);
+    if (!compact.isEmpty() && chars::isAsciiAlnum(compact.back().unicode()))
+        pattern.append(kLookAhead);
+    QRegularExpression re(pattern, *insensitive ? QRegularExpression::CaseInsensitiveOption : QRegularExpression::NoPatternOption);
+    if (!re.isValid())
+        return std::nullopt;
+    re.optimize();
+    return re;
+}
+
+// The text with separators removed and case folded: a necessary condition
+// for a spacing pattern to match is that this contains the folded term.
+QString squeezed(const QString& s) {
+    QString out;
+    out.reserve(s.size());
+    for (QChar c : s)
+        if (!isSeparator(c) && !text::isWhitespaceOrNewline(c.unicode()))
+            out.append(c);
+    return out.toCaseFolded();
+}
+
+struct Entry {
+    QString term;
+    QList<Slot> slots;
+};
+
+// Ideographs match themselves or a homophone.
+bool hanMatches(const QString& want, const QString& have) {
+    if (want == have)
+        return true;
+    const char32_t a = chars::firstScalar(want), b = chars::firstScalar(have);
+    if (!chars::isIdeograph(a) || !chars::isIdeograph(b))
+        return false;
+    return Pinyin::tonelessOf(a) == Pinyin::tonelessOf(b);
+}
+
+bool lastSlotIsLatin(const QList<Slot>& slots) { return !slots.isEmpty() && slots.back().kind != Slot::Kind::han; }
+
+const QStringList& lexiconByLength() {
+    static const QStringList list = byLengthDescending(ProductLexiconData::terms());
+    return list;
+}
+
+QSet<QString> lowered(const QSet<QString>& set) {
+    QSet<QString> out;
+    out.reserve(set.size());
+    for (const QString& s : set)
+        out.insert(s.toLower());
+    return out;
+}
+
+} // namespace
+
+QStringList byLengthDescending(const QStringList& terms) { return chars::byLengthDescending(terms); }
+
+std::optional<QList<Slot>> soundSlots(const QString& term) { return slotCache().get(term, computeSlots); }
+
+std::optional<qsizetype> matchSlots(const QStringList& cs, qsizetype start, const QList<Slot>& slots, qsizetype slotIndex,
+                                    bool readingUsed) {
+    qsizetype i = start;
+    if (slotIndex >= slots.size())
+        return readingUsed ? std::optional<qsizetype>(i) : std::nullopt;
+    if (slotIndex > 0)
+        while (i < cs.size() && cs[i] == u" ")
+            ++i;
+    if (i >= cs.size())
+        return std::nullopt;
+    const Slot& slot = slots[slotIndex];
+    switch (slot.kind) {
+    case Slot::Kind::han:
+        if (hanMatches(slot.text, cs[i]))
+            return matchSlots(cs, i + 1, slots, slotIndex + 1, readingUsed);
+        return std::nullopt;
+    case Slot::Kind::letter: {
+        const QChar letter = slot.text[0];
+        if (cs[i].size() == 1 && chars::isAsciiLetter(cs[i][0].unicode()) && cs[i][0].toUpper() == letter)
+            if (auto end = matchSlots(cs, i + 1, slots, slotIndex + 1, readingUsed))
+                return end;
+        for (const auto& reading : ProductLexiconData::letterReadings(letter)) {
+            const qsizetype k = reading.size();
+            if (i + k > cs.size())
+                continue;
+            bool ok = true;
+            for (qsizetype s = 0; s < k && ok; ++s)
+                ok = cs[i + s].size() == 1 && chars::isIdeograph(cs[i + s][0].unicode()) && reading[s].contains(cs[i + s]);
+            if (ok)
+                if (auto end = matchSlots(cs, i + k, slots, slotIndex + 1, true))
+                    return end;
+        }
+        return std::nullopt;
+    }
+    case Slot::Kind::word: {
+        const qsizetype n = slot.text.size();
+        if (i + n > cs.size())
+            return std::nullopt;
+        QString got;
+        for (qsizetype s = 0; s < n; ++s)
+            got += cs[i + s];
+        if (got.toLower() != slot.text.toLower())
+            return std::nullopt;
+        return matchSlots(cs, i + n, slots, slotIndex + 1, readingUsed);
+    }
+    }
+    return std::nullopt;
+}
+
+QString applyLetterReadings(const QString& text, const QStringList& targets, const QSet<QString>& protectedTexts) {
+    QList<Entry> entries;
+    for (const QString& t : targets)
+        if (auto slots = soundSlots(t))
+            entries.append({t, *slots});
+    if (entries.isEmpty() || text.isEmpty())
+        return text;
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.slots.size() > b.slots.size(); });
+
+    QStringList keepWords;
+    for (const Entry& e : entries)
+        keepWords.append(e.term);
+    for (const QString& p : protectedTexts)
+        keepWords.append(p);
+    keepWords.removeAll(QString());
+    // Sets have no order; sort them first so equal lengths tie-break the same way every run.
+    std::sort(keepWords.begin() + entries.size(), keepWords.end());
+    keepWords = chars::byLengthDescending(keepWords);
+    const PrefixIndex keep(keepWords);
+
+    QStringList longProtected;
+    for (const QString& p : protectedTexts)
+        if (text::graphemeCount(p) > 1)
+            longProtected.append(p);
+
+    // An outline starts with a han, a letter or a word: only positions whose
+    // character can begin one are tried.
+    const Chars cs(text);
+    const QStringList list = chars::split(text);
+    QString out;
+    out.reserve(text.size());
+    qsizetype k = 0;
+    while (k < cs.size()) {
+        const qsizetype kw = keep.firstAt(text, cs.offset(k));
+        if (kw >= 0) {
+            const QString& w = keep.word(kw);
+            out += w;
+            const qsizetype end = cs.indexAtOffset(cs.offset(k) + w.size());
+            k = end > k ? end : k + 1;
+            continue;
+        }
+        if (k > 0 && chars::isAsciiAlnum(cs.scalar(k - 1))) {
+            out += cs.at(k);
+            ++k;
+            continue;
+        }
+        bool written = false;
+        for (const Entry& e : entries) {
+            const auto r = matchSlots(list, k, e.slots, 0, false);
+            if (!r)
+                continue;
+            const QString matched = cs.mid(k, *r - k);
+            if (matched == e.term || protectedTexts.contains(matched))
+                continue;
+            bool foreign = false;
+            for (const QString& p : longProtected)
+                if (matched.contains(p) && !e.term.contains(p)) {
+                    foreign = true;
+                    break;
+                }
+            if (foreign)
+                continue;
+            if (lastSlotIsLatin(e.slots) && *r < cs.size() && chars::isAsciiAlnum(cs.scalar(*r)))
+                continue;
+            out += e.term;
+            k = *r;
+            written = true;
+            break;
+        }
+        if (!written) {
+            out += cs.at(k);
+            ++k;
+        }
+    }
+    return out;
+}
+
+std::optional<bool> spacingCaseInsensitive(const QString& term) {
+    int alnum = 0;
+    bool letter = false, digit = false, han = false;
+    for (QChar c : term) {
+        const char16_t u = c.unicode();
+        if (chars::isAsciiAlnum(u))
+            ++alnum;
+        letter = letter || chars::isAsciiLetter(u);
+        digit = digit || chars::isAsciiDigit(u);
+        han = han || chars::isIdeograph(u);
+    }
+    if (alnum < 4 || !letter)
+        return std::nullopt;
+    if (digit || han)
+        return true;
+    static const QRegularExpression lowerUpper(QStringLiteral("[a-z][A-Z]"));
+    static const QRegularExpression twoCapitals(QStringLiteral("[A-Z]{2}"));
+    const bool caps = contains(twoCapitals, term);
+    const QString trimmed = text::trimmedWhitespaceAndNewlines(term);
+    const bool innerSpace = trimmed.contains(QLatin1Char(' '));
+    if (contains(lowerUpper, term) || caps || innerSpace)
+        return caps;
+    return std::nullopt;
+}
+
+std::optional<QRegularExpression> spacingRegex(const QString& term) { return patternCache().get(term, computeSpacingRegex); }
+
+QString applySpacing(const QString& input, const QStringList& targets, const QSet<QString>& protectedTexts) {
+    QString text = input;
+    QString folded = squeezed(text);
+    for (const QString& t : chars::byLengthDescending(targets)) {
+        // Cheap test first: most targets cannot occur in this text at all.
+        if (!folded.contains(squeezed(t)))
+            continue;
+        const auto re = spacingRegex(t);
+        if (!re)
+            continue;
+        const bool always = chars::containsIdeograph(t) || std::any_of(t.begin(), t.end(), [](QChar c) { return chars::isAsciiDigit(c.unicode()); });
+        QString rebuilt;
+        qsizetype last = 0;
+        bool changed = false;
+        auto it = re->globalMatch(text);
+        while (it.hasNext()) {
+            const auto m = it.next();
+            const QString matched = m.captured(0);
+            if (matched.isEmpty())
+                continue;
+            rebuilt += QStringView(text).mid(last, m.capturedStart(0) - last);
+            QString replacement = matched;
+            if (!protectedTexts.contains(matched) &&
+                (always || std::any_of(matched.begin(), matched.end(), isSeparator)))
+                replacement = t;
+            changed = changed || replacement != matched;
+            rebuilt += replacement;
+            last = m.capturedEnd(0);
+        }
+        if (!changed)
+            continue;
+        rebuilt += QStringView(text).mid(last);
+        text = rebuilt;
+        folded = squeezed(text);
+    }
+    return text;
+}
+
+QString applyAliases(const QString& input, const QSet<QString>& protectedTexts) {
+    const QSet<QString> lowProtected = lowered(protectedTexts);
+    const QString lowText = input.toLower();
+    QList<ProductLexiconData::Alias> active;
+    for (const auto& a : ProductLexiconData::aliasesIfKnown()) {
+        bool known = lowProtected.contains(a.written.toLower());
+        for (const QString& w : a.written.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            known = known || (text::graphemeCount(w) > 3 && lowProtected.contains(w.toLower()));
+        if (!known)
+            continue;
+        bool blocked = false;
+        for (const QString& u : ProductLexiconData::aliasUnless().value(a.written))
+            blocked = blocked || lowText.contains(u.toLower());
+        if (!blocked)
+            active.append(a);
+    }
+    active += ProductLexiconData::aliases();
+
+    QString text = input;
+    for (const auto& a : active) {
+        if (protectedTexts.contains(a.heard) || a.heard.compare(a.written, Qt::CaseInsensitive) == 0)
+            continue;
+        // Every alias word is Latin: skip texts that lack its first word.
+        const QStringList words = a.heard.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.isEmpty() || !text.contains(words.front(), Qt::CaseInsensitive))
+            continue;
+        QStringList escaped;
+        for (const QString& w : words)
+            escaped.append(QRegularExpression::escape(w));
+        static TermCache<QRegularExpression> cache;
+        const QRegularExpression re = cache.get(a.heard, [&](const QString&) {
+            return QRegularExpression(kLookBehind + escaped.join(QStringLiteral("\\s*")) + kLookAhead, QRegularExpression::CaseInsensitiveOption);
+        });
+        QString written = a.written;
+        written.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        text.replace(re, written);
+    }
+    return text;
+}
+
+QString correctBuiltin(const QString& text, const QSet<QString>& protectedTexts) {
+    const QSet<QString> lowProtected = lowered(protectedTexts);
+    QStringList targets;
+    for (const QString& t : ProductLexiconData::terms())
+        if (!lowProtected.contains(t.toLower()))
+            targets.append(t);
+    QString out = applyAliases(text, protectedTexts);
+    out = applyLetterReadings(out, targets, protectedTexts);
+    return applySpacing(out, targets, protectedTexts);
+}
+
+bool isDistinctive(const QString& term) {
+    static const QRegularExpression mixed(QStringLiteral("[a-z][A-Z]|[A-Z]{2}"));
+    if (std::any_of(term.begin(), term.end(), [](QChar c) { return chars::isAsciiDigit(c.unicode()); }))
+        return true;
+    if (contains(mixed, term))
+        return true;
+    return text::trimmedWhitespaceAndNewlines(term).contains(QLatin1Char(' '));
+}
+
+QStringList mentionedTerms(const QString& text, qsizetype limit) {
+    QStringList chosen;
+    if (limit <= 0)
+        return chosen;
+    QString compact;
+    for (QChar c : text.toLower())
+        if (!text::isWhitespaceOrNewline(c.unicode()))
+            compact.append(c);
+    static TermCache<QRegularExpression> cache;
+    for (const QString& term : lexiconByLength()) {
+        bool mentioned = false;
+        if (chars::containsIdeograph(term)) {
+            QString t;
+            for (QChar c : term.toLower())
+                if (!text::isWhitespaceOrNewline(c.unicode()))
+                    t.append(c);
+            mentioned = compact.contains(t);
+        } else if (isDistinctive(term) && text.contains(term)) {
+            const QRegularExpression re = cache.get(term, [](const QString& t) {
+                QRegularExpression r(kLookBehind + QRegularExpression::escape(t) + kLookAhead);
+                r.optimize();
+                return r;
+            });
+            mentioned = contains(re, text);
+        }
+        if (!mentioned)
+            continue;
+        bool hidden = false;
+        for (const QString& c : chosen)
+            hidden = hidden || c.contains(term, Qt::CaseInsensitive);
+        if (hidden)
+            continue;
+        chosen.append(term);
+        if (chosen.size() >= limit)
+            break;
+    }
+    return chosen;
+}
+
+} // namespace zelk::TermSound
