@@ -9,10 +9,14 @@ FinalPassDecoder::FinalPassDecoder() : m_actor(QStringLiteral("final-pass")) {}
 FinalPassDecoder::~FinalPassDecoder() = default;
 
 Task<void> FinalPassDecoder::load(OfflineModelKind kind, int32_t threads, QString hotwords) {
-    co_await m_actor.run([this, kind, threads, hotwords] {
+    // Temporaries inside a co_await expression are destroyed twice by GCC 12:
+    // name the job and its awaiter.
+    auto job = [this, kind, threads, hotwords] {
         auto engine = std::make_unique<SherpaOfflineASR>(kind, threads, hotwords);
         m_engine = std::move(engine);
-    });
+    };
+    auto built = m_actor.run(std::move(job));
+    co_await std::move(built);
 }
 
 ActorResult<FinalPassDecoder::Decoded> FinalPassDecoder::decode(std::vector<float> samples) {

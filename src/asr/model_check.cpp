@@ -120,19 +120,21 @@ Task<void> ModelCheck::verify(QString dir, QString kind) {
     process->setArguments({QStringLiteral("__check-model"), dir, kind});
     process->start();
     if (!process->waitForStarted()) {
-        throw fail(ASRError::createFailed(what + QStringLiteral(": check did not start: ") + process->errorString()));
+        throw ASRError::createFailed(what + QStringLiteral(": check did not start: ") + process->errorString());
     }
 
     bool timedOut = false;
     try {
-        co_await withTimeout<void>(m_clock, m_timeLimit, [process](CancellationToken) { return waitForExit(process); });
+        auto exited = withTimeout<void>(m_clock, m_timeLimit, [process](CancellationToken) { return waitForExit(process); });
+        co_await std::move(exited);
     } catch (const TimeoutError&) {
         timedOut = true;
     }
     if (timedOut) {
         process->kill();
         process->waitForFinished();
-        throw fail(ASRError::createFailed(what + QStringLiteral(": check timed out")));
+        // Not remembered: a busy moment is not a bad model.
+        throw ASRError::createFailed(what + QStringLiteral(": check timed out"));
     }
 
     const QString payload = lastLine(process->readAllStandardOutput());

@@ -17,7 +17,8 @@ namespace zelk {
 // (`<exe> __check-model DIR KIND`) that builds the recogniser and decodes half a
 // second of silence. Passing verdicts are remembered per directory content
 // (file names, sizes, modification times) across launches, so the check runs
-// once per install; failures are remembered for the life of the process.
+// once per install; failures of the model itself (not a time-out) are
+// remembered for the life of the process.
 class ModelCheck {
 public:
     // The word for the streaming recogniser; offline kinds use familyName().

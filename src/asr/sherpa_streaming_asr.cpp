@@ -16,11 +16,20 @@ namespace {
 constexpr int32_t sampleRate = 16000;
 }
 
+namespace {
+bool isLatinWordChar(QChar c) { return c.unicode() < 0x0250 && c.isLetterOrNumber(); }
+} // namespace
+
 QString joinSegments(const QString& a, const QString& b) {
     if (a.isEmpty())
         return b;
     if (b.isEmpty())
         return a;
+    // Chinese runs on without a separator; Latin words of two segments would
+    // otherwise run together ("WORLDHOW").
+    const QChar last = a.back();
+    if (isLatinWordChar(b.front()) && (isLatinWordChar(last) || QStringLiteral(".,!?;:").contains(last)))
+        return a + QLatin1Char(' ') + b;
     return a + b;
 }
 

@@ -48,7 +48,8 @@ private:
     QString m_committedText;
 };
 
-// Segment texts are joined with no separator; empty ones add nothing.
+// Segment texts are joined with no separator, except one space between Latin
+// words or after Latin punctuation; empty ones add nothing.
 QString joinSegments(const QString& a, const QString& b);
 
 } // namespace zelk

@@ -36,12 +36,17 @@ Task<void> TwoPassTranscriber::load(QString hotwords) {
         if (!kind)
             throw ASRError::modelNotFound(QStringLiteral("终稿识别模型"));
 
-        co_await m_check->verify(*dir, ModelCheck::streamingKind);
-        co_await m_actor.run([this, d = *dir] { m_streaming = std::make_unique<SherpaStreamingASR>(d, streamingThreads); });
+        // Every awaited expression is named first: GCC 12 destroys temporaries
+        // inside a co_await expression twice.
+        auto streamingChecked = m_check->verify(*dir, ModelCheck::streamingKind);
+        co_await std::move(streamingChecked);
+        auto build = [this, d = *dir] { m_streaming = std::make_unique<SherpaStreamingASR>(d, streamingThreads); };
+        auto built = m_actor.run(std::move(build));
+        co_await std::move(built);
         m_hasStreaming = true;
 
-        co_await m_check->verify(kind->dir, familyName(kind->family));
-        co_await m_finalPass.load(*kind, offlineThreads, hotwords);
+        auto finalLoaded = checkAndLoadFinalPass(*kind, hotwords);
+        co_await std::move(finalLoaded);
         m_state = State{State::Phase::ready, {}};
     } catch (const ASRError& e) {
         m_state = State{State::Phase::failed, ModelLocator::publicText(e.userMessage())};
@@ -61,13 +66,21 @@ Task<void> TwoPassTranscriber::reloadHotwords(QString hotwords) {
     if (!kind)
         co_return;
     try {
-        co_await m_check->verify(kind->dir, familyName(kind->family));
-        co_await m_finalPass.load(*kind, offlineThreads, hotwords);
+        auto loaded = checkAndLoadFinalPass(*kind, hotwords);
+        co_await std::move(loaded);
     } catch (const std::exception& e) {
         // The previous offline engine stays in use.
         qCDebug(Log::asr) << "终稿引擎重载失败：" << e.what();
     }
     qCInfo(Log::asr).noquote() << QStringLiteral("终稿引擎已按新词典重载");
+}
+
+Task<void> TwoPassTranscriber::checkAndLoadFinalPass(OfflineModelKind kind, QString hotwords) {
+    const QString family = familyName(kind.family);
+    auto checked = m_check->verify(kind.dir, family);
+    co_await std::move(checked);
+    auto loaded = m_finalPass.load(kind, offlineThreads, hotwords);
+    co_await std::move(loaded);
 }
 
 Task<void> TwoPassTranscriber::reloadAfterInstall(QString hotwords) {
@@ -76,7 +89,8 @@ Task<void> TwoPassTranscriber::reloadAfterInstall(QString hotwords) {
     m_state = State{};
     m_hasStreaming = false;
     m_actor.run([this] { m_streaming.reset(); });
-    co_await load(std::move(hotwords));
+    auto loaded = load(std::move(hotwords));
+    co_await std::move(loaded);
 }
 
 void TwoPassTranscriber::resetStreaming() {
@@ -115,11 +129,13 @@ Task<std::optional<SherpaStreamingASR::Partial>> TwoPassTranscriber::feed(std::v
     if (!m_hasStreaming)
         co_return std::nullopt;
     const quint64 generation = m_generation;
-    auto partial = co_await m_actor.run([this, samples = std::move(samples)]() -> std::optional<SherpaStreamingASR::Partial> {
+    auto job = [this, samples = std::move(samples)]() -> std::optional<SherpaStreamingASR::Partial> {
         if (!m_streaming)
             return std::nullopt;
         return m_streaming->accept(samples);
-    });
+    };
+    auto accepted = m_actor.run(std::move(job));
+    auto partial = co_await std::move(accepted);
     // A session that ended while the chunk was decoded keeps none of it.
     if (partial && partial->endpointed && generation == m_generation)
         closeSegment(partial->segmentDraft);
@@ -129,7 +145,9 @@ Task<std::optional<SherpaStreamingASR::Partial>> TwoPassTranscriber::feed(std::v
 Task<QString> TwoPassTranscriber::finishStreaming() {
     if (!m_hasStreaming)
         co_return QString();
-    co_return co_await m_actor.run([this] { return m_streaming ? m_streaming->finish() : QString(); });
+    auto job = [this] { return m_streaming ? m_streaming->finish() : QString(); };
+    auto finished = m_actor.run(std::move(job));
+    co_return co_await std::move(finished);
 }
 
 void TwoPassTranscriber::closeSegment(const QString& draft) {
@@ -151,7 +169,8 @@ void TwoPassTranscriber::closeSegment(const QString& draft) {
 
 Task<void> TwoPassTranscriber::decodeSegment(std::vector<float> samples, int index, quint64 generation,
                                              CancellationToken token) {
-    auto decoded = co_await m_finalPass.decode(std::move(samples));
+    auto pending = m_finalPass.decode(std::move(samples));
+    auto decoded = co_await std::move(pending);
     if (token.isCancelled() || generation != m_generation)
         co_return;
     auto it = m_segments.find(index);
@@ -163,17 +182,23 @@ Task<void> TwoPassTranscriber::decodeSegment(std::vector<float> samples, int ind
 }
 
 Task<QString> TwoPassTranscriber::finalTranscript(QString draft) {
+    // The drafts of the closed segments are joined the way the streaming
+    // engine joined them, so what follows them in `draft` is the open segment.
     QString covered;
     for (int i = 0; i < m_segmentCount; ++i)
         if (auto it = m_segments.find(i); it != m_segments.end())
-            covered += it->second.draft;
+            covered = joinSegments(covered, it->second.draft);
     const qsizetype coveredCount = text::graphemeCount(covered);
     const qsizetype draftCount = text::graphemeCount(draft);
-    closeSegment(coveredCount >= draftCount ? QString() : text::graphemeSuffix(draft, draftCount - coveredCount));
+    closeSegment(coveredCount >= draftCount
+                     ? QString()
+                     : text::trimmedWhitespaceAndNewlines(text::graphemeSuffix(draft, draftCount - coveredCount)));
 
     const std::vector<TaskHandle> tasks = std::exchange(m_decodeTasks, {});
-    for (const TaskHandle& task : tasks)
-        co_await task.finished();
+    for (const TaskHandle& task : tasks) {
+        auto finished = task.finished();
+        co_await std::move(finished);
+    }
 
     QStringList hotwords = m_currentHotwords.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QString result;
@@ -183,7 +208,7 @@ Task<QString> TwoPassTranscriber::finalTranscript(QString draft) {
             continue;
         const QString text = text::trimmedWhitespaceAndNewlines(it->second.finalText);
         const QString guarded = HotwordGuard::strip(text, it->second.draft, hotwords);
-        result += guarded.isEmpty() ? it->second.draft : guarded;
+        result = joinSegments(result, guarded.isEmpty() ? it->second.draft : guarded);
     }
     co_return result.isEmpty() ? draft : result;
 }

@@ -81,6 +81,7 @@ public:
     std::vector<Segment> segments() const;
 
 private:
+    Task<void> checkAndLoadFinalPass(OfflineModelKind kind, QString hotwords);
     void closeSegment(const QString& draft);
     Task<void> decodeSegment(std::vector<float> samples, int index, quint64 generation, CancellationToken token);
     void resetStreaming();
