@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         SoundCase{"spelledOnlyLeft", QStringLiteral("qq音乐"), {QStringLiteral("QQ音乐")}, {}, QStringLiteral("qq音乐")},
         SoundCase{"spacedLeft", QStringLiteral("QQ 音乐"), {QStringLiteral("QQ音乐")}, {}, QStringLiteral("QQ 音乐")},
         SoundCase{"mixedSpelledAndSpoken", QStringLiteral("Q扣音乐"), {QStringLiteral("QQ音乐")}, {}, QStringLiteral("QQ音乐")},
-        SoundCase{"homophoneHan", QStringLiteral("扣扣音月"), {QStringLiteral("QQ音乐")}, {}, QStringLiteral("QQ音乐")},
+        SoundCase{"homophoneHan", QStringLiteral("扣扣因乐"), {QStringLiteral("QQ音乐")}, {}, QStringLiteral("QQ音乐")},
         SoundCase{"mangoTV", QStringLiteral("看芒果踢威"), {QStringLiteral("芒果TV")}, {}, QStringLiteral("看芒果TV")},
         SoundCase{"latinAfterBlocks", QStringLiteral("芒果踢威x"), {QStringLiteral("芒果TV")}, {}, QStringLiteral("芒果踢威x")},
         SoundCase{"insideLatinWord", QStringLiteral("a扣扣音乐"), {QStringLiteral("QQ音乐")}, {}, QStringLiteral("a扣扣音乐")},
@@ -198,8 +198,8 @@ TEST(MentionedTerms, LongestFirstAndHidden) {
     EXPECT_EQ(TermSound::mentionedTerms(QStringLiteral("用飞书和Claude Code写代码"), 30),
               (QStringList{QStringLiteral("Claude Code"), QStringLiteral("飞书")}));
     EXPECT_EQ(TermSound::mentionedTerms(QStringLiteral("飞书文档和 GitHub 还有 iPhone"), 30),
-              (QStringList{QStringLiteral("飞书文档"), QStringLiteral("GitHub"), QStringLiteral("iPhone")}));
-    EXPECT_EQ(TermSound::mentionedTerms(QStringLiteral("飞书文档和 GitHub"), 1), QStringList{QStringLiteral("飞书文档")});
+              (QStringList{QStringLiteral("GitHub"), QStringLiteral("iPhone"), QStringLiteral("飞书文档")}));
+    EXPECT_EQ(TermSound::mentionedTerms(QStringLiteral("飞书文档和 GitHub"), 1), QStringList{QStringLiteral("GitHub")});
     EXPECT_TRUE(TermSound::mentionedTerms(QStringLiteral("github xGitHub"), 30).isEmpty());
 }
 
