@@ -39,6 +39,11 @@ std::optional<QStringList> readStringArray(const QString& path, bool* existed) {
 
 } // namespace
 
+std::optional<QStringList> PersonalDictionary::readTerms(const QString& path) {
+    bool existed = false;
+    return readStringArray(path, &existed);
+}
+
 PersonalDictionary::PersonalDictionary(const QString& path, QObject* parent)
     : QObject(parent), m_path(path.isEmpty() ? defaultPath() : path) {}
 

@@ -59,6 +59,9 @@ public:
     static QString corrections(const QString& text, const QStringList& terms, bool builtin);
 
     static QString defaultPath();
+    // The terms stored in a dictionary file, or nothing when it is missing or
+    // not a JSON array of strings. Reads only.
+    static std::optional<QStringList> readTerms(const QString& path);
 
 Q_SIGNALS:
     void termsChanged();
