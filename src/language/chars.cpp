@@ -7,13 +7,7 @@
 namespace zelk {
 
 Chars::Chars(const QString& s) : m_text(s) {
-    bool ascii = true;
-    for (QChar c : s)
-        if (c.unicode() >= 0x80 || c.unicode() == u'\r') {
-            ascii = false;
-            break;
-        }
-    if (ascii) {
+    if (chars::isSimple(s)) {
         // One character per code unit: skip the break iterator.
         m_bounds.resize(s.size() + 1);
         m_scalars.resize(s.size());
@@ -47,6 +41,20 @@ qsizetype Chars::indexAtOffset(qsizetype off) const {
 }
 
 namespace chars {
+
+bool isSimple(QStringView s) {
+    for (QChar ch : s) {
+        const char16_t c = ch.unicode();
+        const bool simple = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x300) || (c >= 0x3000 && c <= 0x3029) || (c >= 0x3030 && c <= 0x303F) ||
+                            (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xFF01 && c <= 0xFF9D) || c == u'\t' ||
+                            c == u'\n';
+        if (!simple)
+            return false;
+    }
+    return true;
+}
+
+qsizetype count(const QString& s) { return isSimple(s) ? s.size() : text::graphemeCount(s); }
 
 char32_t firstScalar(QStringView s) {
     if (s.isEmpty())
@@ -94,7 +102,7 @@ QStringList byLengthDescending(QStringList list) {
     QList<std::pair<qsizetype, QString>> keyed;
     keyed.reserve(list.size());
     for (auto& s : list)
-        keyed.append({text::graphemeCount(s), std::move(s)});
+        keyed.append({count(s), std::move(s)});
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     QStringList out;
     out.reserve(keyed.size());
@@ -137,6 +145,26 @@ const QList<qsizetype>& OrderedBuckets::at(char16_t key) const {
     static const QList<qsizetype> none;
     const auto it = m_buckets.constFind(key);
     return it == m_buckets.constEnd() ? none : *it;
+}
+
+} // namespace zelk
+
+namespace zelk {
+
+PairFilter::PairFilter(QStringView text) : m_bits(1024, 0) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        const quint32 s = slot(text[i].unicode(), text[i + 1].unicode());
+        m_bits[s >> 6] |= quint64(1) << (s & 63);
+    }
+}
+
+bool PairFilter::mayContain(QStringView needle) const {
+    for (qsizetype i = 0; i + 1 < needle.size(); ++i) {
+        const quint32 s = slot(needle[i].unicode(), needle[i + 1].unicode());
+        if (!(m_bits[s >> 6] & (quint64(1) << (s & 63))))
+            return false;
+    }
+    return true;
 }
 
 } // namespace zelk

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <vector>
+
 namespace zelk {
 
 // A text as the reader sees it: a sequence of characters (grapheme clusters),
@@ -40,6 +42,12 @@ private:
 
 namespace chars {
 
+// True when every code unit is a whole character on its own (printable ASCII,
+// Latin-1, CJK ideographs and punctuation, full-width forms, tab, line feed):
+// such texts need no grapheme segmentation.
+bool isSimple(QStringView s);
+// Number of characters (grapheme clusters), fast for simple texts.
+qsizetype count(const QString& s);
 char32_t firstScalar(QStringView s);
 inline bool isAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline bool isAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
@@ -88,6 +96,23 @@ public:
 
 private:
     QHash<char16_t, QList<qsizetype>> m_buckets;
+};
+
+} // namespace zelk
+
+namespace zelk {
+
+// A quick "cannot contain" test for many needles against one text: a bitmap of
+// the text's adjacent code-unit pairs. A needle with a pair the text lacks is
+// certainly absent; otherwise the caller searches for real.
+class PairFilter {
+public:
+    explicit PairFilter(QStringView text);
+    bool mayContain(QStringView needle) const;
+
+private:
+    static quint32 slot(char16_t a, char16_t b) { return (quint32(a) * 40503u + quint32(b)) & 0xFFFFu; }
+    std::vector<quint64> m_bits;
 };
 
 } // namespace zelk

@@ -44,7 +44,7 @@ const QStringList& hanTerms() {
     static const QStringList list = [] {
         QStringList out;
         for (const QString& t : ProductLexiconData::terms())
-            if (text::graphemeCount(t) >= 2 && chars::isAllHan(t))
+            if (chars::count(t) >= 2 && chars::isAllHan(t))
                 out.append(t);
         return chars::byLengthDescending(out);
     }();
@@ -197,7 +197,7 @@ std::optional<Suggestion> classify(const QString& oldInput, const QString& newIn
         const bool oldHan = chars::containsIdeograph(oldText);
         if (!oldHan && !chars::containsIdeograph(newText) && chars::containsAsciiLetter(oldText)) {
             const QString fo = folded(oldText), fn = folded(newText);
-            const qsizetype fnLength = text::graphemeCount(fn);
+            const qsizetype fnLength = chars::count(fn);
             const bool similar = fo == fn || editDistance(fo, fn) <= std::max<qsizetype>(1, qsizetype(0.4 * double(fnLength)));
             const bool marked = std::any_of(newText.begin(), newText.end(),
                                             [](QChar c) { return (c >= u'A' && c <= u'Z') || chars::isAsciiDigit(c.unicode()); });

@@ -139,7 +139,7 @@ QString strip(const QString& text, const QString& draft, const QStringList& hotw
     QStringList terms;
     for (const QString& h : hotwords) {
         const QString t = text::trimmedSpacesAndTabs(h);
-        if (text::graphemeCount(t) > 1)
+        if (chars::count(t) > 1)
             terms.append(t);
     }
     terms = chars::byLengthDescending(terms);

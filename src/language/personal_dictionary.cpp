@@ -3,6 +3,7 @@
 #include "core/atomic_file.h"
 #include "core/folders.h"
 #include "core/log.h"
+#include "language/chars.h"
 #include "core/text.h"
 #include "language/pinyin_matcher.h"
 #include "language/term_sound.h"
@@ -203,7 +204,7 @@ QString PersonalDictionary::cappedHotwords(const QStringList& list, qsizetype li
     QString text;
     for (const QString& entry : list) {
         const QString candidate = text.isEmpty() ? entry : text + QLatin1Char(' ') + entry;
-        if (text::graphemeCount(candidate) <= limit)
+        if (chars::count(candidate) <= limit)
             text = candidate;
     }
     return text;

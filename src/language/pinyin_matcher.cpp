@@ -24,19 +24,26 @@ struct CharReadings {
         toned.reserve(cs.size());
         toneless.reserve(cs.size());
         for (qsizetype i = 0; i < cs.size(); ++i) {
-            toned.append(Pinyin::toned(cs.at(i)));
-            toneless.append(Pinyin::toneless(cs.at(i)));
+            const bool single = cs.at(i).size() == 1 || (cs.at(i).size() == 2 && cs.scalar(i) > 0xFFFF);
+            toned.append(single ? Pinyin::tonedOf(cs.scalar(i)) : Pinyin::toned(cs.at(i)));
+            toneless.append(single ? Pinyin::tonelessOf(cs.scalar(i)) : Pinyin::toneless(cs.at(i)));
         }
-    }
-    QString window(qsizetype from, qsizetype n, bool tonedForm) const {
-        QString s;
-        const auto& list = tonedForm ? toned : toneless;
-        for (qsizetype i = from; i < from + n; ++i)
-            s += list[i];
-        return s;
     }
     QStringList toned, toneless;
 };
+
+// Whether the readings of characters [from, from + n) spell `key`, without
+// building the window's text.
+bool windowSpells(const QStringList& readings, qsizetype from, qsizetype n, QStringView key) {
+    qsizetype pos = 0;
+    for (qsizetype i = from; i < from + n; ++i) {
+        const QString& r = readings[i];
+        if (r.isEmpty() || !key.mid(pos).startsWith(r))
+            return false;
+        pos += r.size();
+    }
+    return pos == key.size();
+}
 
 // The first letter of a reading without its tone mark (à → a).
 char16_t baseLetter(QChar c) {
@@ -61,12 +68,12 @@ QString applyRuleHomophones(const QString& text, const QList<std::pair<QString, 
     for (const auto& [from, to] : rules) {
         if (!to.isEmpty())
             keepWords.append(to);
-        const qsizetype n = text::graphemeCount(from);
+        const qsizetype n = chars::count(from);
         if (n < 2 || n > 8 || !isAllHan(from))
             continue;
         Candidate c{n, {}, n == 2, to};
         c.keys.insert(c.toned ? Pinyin::toned(from) : Pinyin::toneless(from));
-        if (text::graphemeCount(to) == n && isAllHan(to))
+        if (chars::count(to) == n && isAllHan(to))
             c.keys.insert(c.toned ? Pinyin::toned(to) : Pinyin::toneless(to));
         candidates.append(std::move(c));
     }
@@ -103,9 +110,10 @@ QString applyRuleHomophones(const QString& text, const QList<std::pair<QString, 
                 const Candidate& c = candidates[ci];
                 if (k + c.length > cs.size() || !allHan(cs, k, c.length))
                     continue;
-                if (protectedTexts.contains(cs.mid(k, c.length)))
-                    continue;
-                if (c.keys.contains(readings.window(k, c.length, c.toned))) {
+                const QStringList& list = c.toned ? readings.toned : readings.toneless;
+                const bool spelled = std::any_of(c.keys.begin(), c.keys.end(),
+                                                 [&](const QString& key) { return windowSpells(list, k, c.length, key); });
+                if (spelled && !protectedTexts.contains(cs.mid(k, c.length))) {
                     hit = &c;
                     break;
                 }
@@ -129,7 +137,7 @@ QString applyNearHomophones(const QString& text, const QStringList& terms) {
     };
     QList<Term> candidates;
     for (const QString& t : chars::byLengthDescending(terms)) {
-        const qsizetype n = text::graphemeCount(t);
+        const qsizetype n = chars::count(t);
         if (n >= 2 && n <= 6 && isAllHan(t))
             candidates.append({chars::split(t), Pinyin::toneless(t)});
     }
@@ -139,11 +147,9 @@ QString applyNearHomophones(const QString& text, const QStringList& terms) {
     const Chars cs(text);
     QStringList current = chars::split(text);
     QList<char32_t> scalars;
-    QStringList toneless;
-    for (qsizetype i = 0; i < cs.size(); ++i) {
+    QStringList toneless = CharReadings(cs).toneless;
+    for (qsizetype i = 0; i < cs.size(); ++i)
         scalars.append(cs.scalar(i));
-        toneless.append(Pinyin::toneless(cs.at(i)));
-    }
     OrderedBuckets byFirstLetter;
     for (qsizetype i = 0; i < candidates.size(); ++i)
         if (!candidates[i].key.isEmpty())
@@ -160,18 +166,16 @@ QString applyNearHomophones(const QString& text, const QStringList& terms) {
             if (j + n > current.size())
                 continue;
             bool equal = true, han = true;
-            QString key;
             for (qsizetype i = 0; i < n; ++i) {
                 equal = equal && current[j + i] == term.chars[i];
                 han = han && chars::isIdeograph(scalars[j + i]);
-                key += toneless[j + i];
             }
-            if (equal || !han || key != term.key)
+            if (equal || !han || !windowSpells(toneless, j, n, term.key))
                 continue;
             for (qsizetype i = 0; i < n; ++i) {
                 current[j + i] = term.chars[i];
                 scalars[j + i] = chars::firstScalar(term.chars[i]);
-                toneless[j + i] = Pinyin::toneless(term.chars[i]);
+                toneless[j + i] = Pinyin::tonelessOf(scalars[j + i]);
             }
             j += n;
             replaced = true;

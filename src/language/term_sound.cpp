@@ -218,33 +218,29 @@ std::optional<qsizetype> matchSlots(const QStringList& cs, qsizetype start, cons
     return std::nullopt;
 }
 
-QString applyLetterReadings(const QString& text, const QStringList& targets, const QSet<QString>& protectedTexts) {
-    QList<Entry> entries;
-    for (const QString& t : targets)
-        if (auto slots = soundSlots(t))
-            entries.append({t, *slots});
+namespace {
+
+// The letter-reading walk over prepared entries (sorted by slot count, most first).
+QString letterPass(const QString& text, const QList<Entry>& entries, const QSet<QString>& protectedTexts) {
     if (entries.isEmpty() || text.isEmpty())
         return text;
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.slots.size() > b.slots.size(); });
 
     QStringList keepWords;
     for (const Entry& e : entries)
         keepWords.append(e.term);
-    for (const QString& p : protectedTexts)
-        keepWords.append(p);
-    keepWords.removeAll(QString());
+    QStringList protectedList(protectedTexts.begin(), protectedTexts.end());
     // Sets have no order; sort them first so equal lengths tie-break the same way every run.
-    std::sort(keepWords.begin() + entries.size(), keepWords.end());
+    std::sort(protectedList.begin(), protectedList.end());
+    keepWords += protectedList;
+    keepWords.removeAll(QString());
     keepWords = chars::byLengthDescending(keepWords);
     const PrefixIndex keep(keepWords);
 
     QStringList longProtected;
-    for (const QString& p : protectedTexts)
-        if (text::graphemeCount(p) > 1)
+    for (const QString& p : protectedList)
+        if (chars::count(p) > 1)
             longProtected.append(p);
 
-    // An outline starts with a han, a letter or a word: only positions whose
-    // character can begin one are tried.
     const Chars cs(text);
     const QStringList list = chars::split(text);
     QString out;
@@ -295,6 +291,97 @@ QString applyLetterReadings(const QString& text, const QStringList& targets, con
     return out;
 }
 
+QList<Entry> entriesOf(const QStringList& targets) {
+    QList<Entry> entries;
+    for (const QString& t : targets)
+        if (auto slots = soundSlots(t))
+            entries.append({t, *slots});
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.slots.size() > b.slots.size(); });
+    return entries;
+}
+
+struct SpacingTarget {
+    QString term;
+    QString squeezed;
+};
+
+// The spacing rewrite over prepared targets (sorted longest first).
+QString spacingPass(const QString& input, const QList<SpacingTarget>& targets, const QSet<QString>& protectedTexts) {
+    QString text = input;
+    QString folded = squeezed(text);
+    std::optional<PairFilter> filter(std::in_place, folded);
+    for (const SpacingTarget& target : targets) {
+        const QString& t = target.term;
+        // Cheap tests first: most targets cannot occur in this text at all.
+        if (!filter->mayContain(target.squeezed) || !folded.contains(target.squeezed))
+            continue;
+        const auto re = spacingRegex(t);
+        if (!re)
+            continue;
+        const bool always = chars::containsIdeograph(t) || std::any_of(t.begin(), t.end(), [](QChar c) { return chars::isAsciiDigit(c.unicode()); });
+        QString rebuilt;
+        qsizetype last = 0;
+        bool changed = false;
+        auto it = re->globalMatch(text);
+        while (it.hasNext()) {
+            const auto m = it.next();
+            const QString matched = m.captured(0);
+            if (matched.isEmpty())
+                continue;
+            rebuilt += QStringView(text).mid(last, m.capturedStart(0) - last);
+            QString replacement = matched;
+            if (!protectedTexts.contains(matched) && (always || std::any_of(matched.begin(), matched.end(), isSeparator)))
+                replacement = t;
+            changed = changed || replacement != matched;
+            rebuilt += replacement;
+            last = m.capturedEnd(0);
+        }
+        if (!changed)
+            continue;
+        rebuilt += QStringView(text).mid(last);
+        text = rebuilt;
+        folded = squeezed(text);
+        filter.emplace(folded);
+    }
+    return text;
+}
+
+QList<SpacingTarget> spacingTargetsOf(const QStringList& targets) {
+    static TermCache<QString> squeezedTerms;
+    QList<SpacingTarget> out;
+    for (const QString& t : chars::byLengthDescending(targets))
+        out.append({t, squeezedTerms.get(t, squeezed)});
+    return out;
+}
+
+// The lexicon, prepared once: lower-cased forms for the protected test, outline
+// entries and spacing targets in the orders the passes use.
+struct PreparedLexicon {
+    PreparedLexicon() {
+        const QStringList& terms = ProductLexiconData::terms();
+        for (const QString& t : terms)
+            lowerOf.insert(t, t.toLower());
+        entries = entriesOf(terms);
+        spacing = spacingTargetsOf(terms);
+    }
+    QHash<QString, QString> lowerOf;
+    QList<Entry> entries;
+    QList<SpacingTarget> spacing;
+};
+
+const PreparedLexicon& preparedLexicon() {
+    static const PreparedLexicon p;
+    return p;
+}
+
+QString aliasPass(const QString& input, const QSet<QString>& protectedTexts, const QSet<QString>& lowProtected);
+
+} // namespace
+
+QString applyLetterReadings(const QString& text, const QStringList& targets, const QSet<QString>& protectedTexts) {
+    return letterPass(text, entriesOf(targets), protectedTexts);
+}
+
 std::optional<bool> spacingCaseInsensitive(const QString& term) {
     int alnum = 0;
     bool letter = false, digit = false, han = false;
@@ -323,51 +410,22 @@ std::optional<bool> spacingCaseInsensitive(const QString& term) {
 std::optional<QRegularExpression> spacingRegex(const QString& term) { return patternCache().get(term, computeSpacingRegex); }
 
 QString applySpacing(const QString& input, const QStringList& targets, const QSet<QString>& protectedTexts) {
-    QString text = input;
-    QString folded = squeezed(text);
-    for (const QString& t : chars::byLengthDescending(targets)) {
-        // Cheap test first: most targets cannot occur in this text at all.
-        if (!folded.contains(squeezed(t)))
-            continue;
-        const auto re = spacingRegex(t);
-        if (!re)
-            continue;
-        const bool always = chars::containsIdeograph(t) || std::any_of(t.begin(), t.end(), [](QChar c) { return chars::isAsciiDigit(c.unicode()); });
-        QString rebuilt;
-        qsizetype last = 0;
-        bool changed = false;
-        auto it = re->globalMatch(text);
-        while (it.hasNext()) {
-            const auto m = it.next();
-            const QString matched = m.captured(0);
-            if (matched.isEmpty())
-                continue;
-            rebuilt += QStringView(text).mid(last, m.capturedStart(0) - last);
-            QString replacement = matched;
-            if (!protectedTexts.contains(matched) &&
-                (always || std::any_of(matched.begin(), matched.end(), isSeparator)))
-                replacement = t;
-            changed = changed || replacement != matched;
-            rebuilt += replacement;
-            last = m.capturedEnd(0);
-        }
-        if (!changed)
-            continue;
-        rebuilt += QStringView(text).mid(last);
-        text = rebuilt;
-        folded = squeezed(text);
-    }
-    return text;
+    return spacingPass(input, spacingTargetsOf(targets), protectedTexts);
 }
 
 QString applyAliases(const QString& input, const QSet<QString>& protectedTexts) {
-    const QSet<QString> lowProtected = lowered(protectedTexts);
+    return aliasPass(input, protectedTexts, lowered(protectedTexts));
+}
+
+namespace {
+
+QString aliasPass(const QString& input, const QSet<QString>& protectedTexts, const QSet<QString>& lowProtected) {
     const QString lowText = input.toLower();
     QList<ProductLexiconData::Alias> active;
     for (const auto& a : ProductLexiconData::aliasesIfKnown()) {
         bool known = lowProtected.contains(a.written.toLower());
         for (const QString& w : a.written.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            known = known || (text::graphemeCount(w) > 3 && lowProtected.contains(w.toLower()));
+            known = known || (chars::count(w) > 3 && lowProtected.contains(w.toLower()));
         if (!known)
             continue;
         bool blocked = false;
@@ -400,15 +458,23 @@ QString applyAliases(const QString& input, const QSet<QString>& protectedTexts) 
     return text;
 }
 
+} // namespace
+
 QString correctBuiltin(const QString& text, const QSet<QString>& protectedTexts) {
     const QSet<QString> lowProtected = lowered(protectedTexts);
-    QStringList targets;
-    for (const QString& t : ProductLexiconData::terms())
-        if (!lowProtected.contains(t.toLower()))
-            targets.append(t);
-    QString out = applyAliases(text, protectedTexts);
-    out = applyLetterReadings(out, targets, protectedTexts);
-    return applySpacing(out, targets, protectedTexts);
+    const PreparedLexicon& lexicon = preparedLexicon();
+    auto wanted = [&](const QString& term) { return !lowProtected.contains(lexicon.lowerOf.value(term)); };
+    QList<Entry> entries;
+    for (const Entry& e : lexicon.entries)
+        if (wanted(e.term))
+            entries.append(e);
+    QList<SpacingTarget> spacing;
+    for (const SpacingTarget& t : lexicon.spacing)
+        if (wanted(t.term))
+            spacing.append(t);
+    QString out = aliasPass(text, protectedTexts, lowProtected);
+    out = letterPass(out, entries, protectedTexts);
+    return spacingPass(out, spacing, protectedTexts);
 }
 
 bool isDistinctive(const QString& term) {
@@ -424,22 +490,37 @@ QStringList mentionedTerms(const QString& text, qsizetype limit) {
     QStringList chosen;
     if (limit <= 0)
         return chosen;
+    struct Term {
+        QString term;
+        QString compact;  // lower-cased without white space, for terms with ideographs
+        bool han;
+        bool distinctive;
+    };
+    static const QList<Term> lexicon = [] {
+        QList<Term> out;
+        for (const QString& t : lexiconByLength()) {
+            QString compact;
+            for (QChar c : t.toLower())
+                if (!text::isWhitespaceOrNewline(c.unicode()))
+                    compact.append(c);
+            out.append({t, compact, chars::containsIdeograph(t), isDistinctive(t)});
+        }
+        return out;
+    }();
+    static TermCache<QRegularExpression> patterns;
+
     QString compact;
     for (QChar c : text.toLower())
         if (!text::isWhitespaceOrNewline(c.unicode()))
             compact.append(c);
-    static TermCache<QRegularExpression> cache;
-    for (const QString& term : lexiconByLength()) {
+    const PairFilter compactPairs(compact), textPairs(text);
+    for (const Term& t : lexicon) {
         bool mentioned = false;
-        if (chars::containsIdeograph(term)) {
-            QString t;
-            for (QChar c : term.toLower())
-                if (!text::isWhitespaceOrNewline(c.unicode()))
-                    t.append(c);
-            mentioned = compact.contains(t);
-        } else if (isDistinctive(term) && text.contains(term)) {
-            const QRegularExpression re = cache.get(term, [](const QString& t) {
-                QRegularExpression r(kLookBehind + QRegularExpression::escape(t) + kLookAhead);
+        if (t.han) {
+            mentioned = compactPairs.mayContain(t.compact) && compact.contains(t.compact);
+        } else if (t.distinctive && textPairs.mayContain(t.term) && text.contains(t.term)) {
+            const QRegularExpression re = patterns.get(t.term, [](const QString& term) {
+                QRegularExpression r(kLookBehind + QRegularExpression::escape(term) + kLookAhead);
                 r.optimize();
                 return r;
             });
@@ -447,12 +528,10 @@ QStringList mentionedTerms(const QString& text, qsizetype limit) {
         }
         if (!mentioned)
             continue;
-        bool hidden = false;
-        for (const QString& c : chosen)
-            hidden = hidden || c.contains(term, Qt::CaseInsensitive);
+        const bool hidden = std::any_of(chosen.begin(), chosen.end(), [&](const QString& c) { return c.contains(t.term, Qt::CaseInsensitive); });
         if (hidden)
             continue;
-        chosen.append(term);
+        chosen.append(t.term);
         if (chosen.size() >= limit)
             break;
     }
