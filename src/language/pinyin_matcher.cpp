@@ -12,7 +12,7 @@ namespace {
 
 struct Candidate {
     qsizetype length;
-    QSet<QString> keys;
+    QStringList keys; // one or two readings; a list iterates far faster than a set
     bool toned;
     QString to;
 };
@@ -72,9 +72,12 @@ QString applyRuleHomophones(const QString& text, const QList<std::pair<QString, 
         if (n < 2 || n > 8 || !isAllHan(from))
             continue;
         Candidate c{n, {}, n == 2, to};
-        c.keys.insert(c.toned ? Pinyin::toned(from) : Pinyin::toneless(from));
-        if (chars::count(to) == n && isAllHan(to))
-            c.keys.insert(c.toned ? Pinyin::toned(to) : Pinyin::toneless(to));
+        c.keys.append(c.toned ? Pinyin::toned(from) : Pinyin::toneless(from));
+        if (chars::count(to) == n && isAllHan(to)) {
+            const QString key = c.toned ? Pinyin::toned(to) : Pinyin::toneless(to);
+            if (!c.keys.contains(key))
+                c.keys.append(key);
+        }
         candidates.append(std::move(c));
     }
     if (candidates.isEmpty())
@@ -105,7 +108,8 @@ QString applyRuleHomophones(const QString& text, const QList<std::pair<QString, 
         const Candidate* hit = nullptr;
         const QString& first = readings.toned[k];
         if (!keepWordHere && !first.isEmpty()) {
-            const char16_t letter = baseLetter(first[0]);
+            const QString& plain = readings.toneless[k];
+            const char16_t letter = plain.isEmpty() ? baseLetter(first[0]) : plain[0].unicode();
             for (qsizetype ci : byFirstLetter.at(letter)) {
                 const Candidate& c = candidates[ci];
                 if (k + c.length > cs.size() || !allHan(cs, k, c.length))

@@ -155,13 +155,6 @@ const QStringList& lexiconByLength() {
     return list;
 }
 
-QSet<QString> lowered(const QSet<QString>& set) {
-    QSet<QString> out;
-    out.reserve(set.size());
-    for (const QString& s : set)
-        out.insert(s.toLower());
-    return out;
-}
 
 } // namespace
 
@@ -360,11 +353,11 @@ struct PreparedLexicon {
     PreparedLexicon() {
         const QStringList& terms = ProductLexiconData::terms();
         for (const QString& t : terms)
-            lowerOf.insert(t, t.toLower());
+            termOfLower.insert(t.toLower(), t);
         entries = entriesOf(terms);
         spacing = spacingTargetsOf(terms);
     }
-    QHash<QString, QString> lowerOf;
+    QHash<QString, QString> termOfLower;
     QList<Entry> entries;
     QList<SpacingTarget> spacing;
 };
@@ -374,7 +367,7 @@ const PreparedLexicon& preparedLexicon() {
     return p;
 }
 
-QString aliasPass(const QString& input, const QSet<QString>& protectedTexts, const QSet<QString>& lowProtected);
+QString aliasPass(const QString& input, const QSet<QString>& protectedTexts);
 
 } // namespace
 
@@ -413,19 +406,24 @@ QString applySpacing(const QString& input, const QStringList& targets, const QSe
     return spacingPass(input, spacingTargetsOf(targets), protectedTexts);
 }
 
-QString applyAliases(const QString& input, const QSet<QString>& protectedTexts) {
-    return aliasPass(input, protectedTexts, lowered(protectedTexts));
-}
+QString applyAliases(const QString& input, const QSet<QString>& protectedTexts) { return aliasPass(input, protectedTexts); }
 
 namespace {
 
-QString aliasPass(const QString& input, const QSet<QString>& protectedTexts, const QSet<QString>& lowProtected) {
+// Whether a protected text equals `s` ignoring case. The few alias targets are
+// compared directly rather than lower-casing the whole protected set.
+bool protectsIgnoringCase(const QSet<QString>& protectedTexts, const QString& s) {
+    const QString low = s.toLower();
+    return std::any_of(protectedTexts.begin(), protectedTexts.end(), [&](const QString& p) { return p.size() == low.size() && p.toLower() == low; });
+}
+
+QString aliasPass(const QString& input, const QSet<QString>& protectedTexts) {
     const QString lowText = input.toLower();
     QList<ProductLexiconData::Alias> active;
     for (const auto& a : ProductLexiconData::aliasesIfKnown()) {
-        bool known = lowProtected.contains(a.written.toLower());
+        bool known = protectsIgnoringCase(protectedTexts, a.written);
         for (const QString& w : a.written.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            known = known || (chars::count(w) > 3 && lowProtected.contains(w.toLower()));
+            known = known || (chars::count(w) > 3 && protectsIgnoringCase(protectedTexts, w));
         if (!known)
             continue;
         bool blocked = false;
@@ -461,9 +459,15 @@ QString aliasPass(const QString& input, const QSet<QString>& protectedTexts, con
 } // namespace
 
 QString correctBuiltin(const QString& text, const QSet<QString>& protectedTexts) {
-    const QSet<QString> lowProtected = lowered(protectedTexts);
     const PreparedLexicon& lexicon = preparedLexicon();
-    auto wanted = [&](const QString& term) { return !lowProtected.contains(lexicon.lowerOf.value(term)); };
+    // The user's own spellings take the place of lexicon terms equal ignoring case.
+    QSet<QString> excluded;
+    for (const QString& p : protectedTexts) {
+        const auto it = lexicon.termOfLower.constFind(p.toLower());
+        if (it != lexicon.termOfLower.constEnd())
+            excluded.insert(*it);
+    }
+    auto wanted = [&](const QString& term) { return excluded.isEmpty() || !excluded.contains(term); };
     QList<Entry> entries;
     for (const Entry& e : lexicon.entries)
         if (wanted(e.term))
@@ -472,7 +476,7 @@ QString correctBuiltin(const QString& text, const QSet<QString>& protectedTexts)
     for (const SpacingTarget& t : lexicon.spacing)
         if (wanted(t.term))
             spacing.append(t);
-    QString out = aliasPass(text, protectedTexts, lowProtected);
+    QString out = aliasPass(text, protectedTexts);
     out = letterPass(out, entries, protectedTexts);
     return spacingPass(out, spacing, protectedTexts);
 }
