@@ -52,6 +52,21 @@ QString lastLine(const QByteArray& output) {
 ModelCheck::ModelCheck(QString executable, Clock& clock, Duration timeLimit)
     : m_executable(std::move(executable)), m_clock(clock), m_timeLimit(timeLimit) {}
 
+QString ModelCheck::defaultExecutable() {
+    const QString self = QCoreApplication::applicationFilePath();
+    if (QFileInfo(self).fileName() == QLatin1String("zelk"))
+        return self;
+    // A test or benchmark program must not run itself as the checker: use the
+    // zelk built beside it.
+    for (QDir d(QCoreApplication::applicationDirPath());;) {
+        const QFileInfo candidate(d.filePath(QStringLiteral("zelk")));
+        if (candidate.isFile() && candidate.isExecutable())
+            return candidate.filePath();
+        if (!d.cdUp())
+            return {};
+    }
+}
+
 QString ModelCheck::verdictFile() { return QDir(folders::cacheHome()).filePath(QStringLiteral("zelk/model-checks.json")); }
 
 QByteArray ModelCheck::fingerprint(const QString& dir) {
@@ -116,7 +131,7 @@ Task<void> ModelCheck::verify(QString dir, QString kind) {
     ++m_checksRun;
     // Deleted later: the last reference may go inside the process's own signal.
     std::shared_ptr<QProcess> process(new QProcess, [](QProcess* p) { p->deleteLater(); });
-    process->setProgram(m_executable.isEmpty() ? QCoreApplication::applicationFilePath() : m_executable);
+    process->setProgram(m_executable.isEmpty() ? defaultExecutable() : m_executable);
     process->setArguments({QStringLiteral("__check-model"), dir, kind});
     process->start();
     if (!process->waitForStarted()) {

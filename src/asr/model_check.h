@@ -24,7 +24,7 @@ public:
     // The word for the streaming recogniser; offline kinds use familyName().
     static inline const QString streamingKind = QStringLiteral("streaming");
 
-    // `executable` empty = this process's own executable.
+    // `executable` empty = defaultExecutable().
     explicit ModelCheck(QString executable = {}, Clock& clock = Clock::shared(),
                         Duration timeLimit = std::chrono::seconds(60));
 
@@ -32,6 +32,10 @@ public:
     // child's own modelNotFound/createFailed, or createFailed for a crash, an
     // unexpected exit status or a time-out.
     Task<void> verify(QString dir, QString kind);
+
+    // This program when it is zelk; otherwise (a test or benchmark) the first
+    // `zelk` found in its folder or a folder above.
+    static QString defaultExecutable();
 
     // How many child processes this object started (for tests and logs).
     int checksRun() const { return m_checksRun; }

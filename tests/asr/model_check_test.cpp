@@ -30,7 +30,8 @@ std::optional<ASRError> verdict(ModelCheck& check, const QString& dir, const QSt
 struct CheckCase {
     const char* model;
     const char* kind;
-    std::optional<ASRError> expected;
+    std::optional<ASRError::Case> expected;
+    QString payloadPrefix;
 };
 
 class ModelCheckVerdict : public ::testing::TestWithParam<CheckCase> {
@@ -39,30 +40,42 @@ protected:
 };
 
 // Every failure here would take down the process that loads the model; the
-// check survives it and reports createFailed.
+// check survives it and reports the error.
 TEST_P(ModelCheckVerdict, ChildProcessJudgesTheModel) {
     ASSERT_TRUE(QFileInfo::exists(test::zelkExecutable())) << "build the zelk target first";
     ModelCheck check(test::zelkExecutable());
     const QString dir = test::syntheticModel(QString::fromLatin1(GetParam().model));
-    EXPECT_EQ(verdict(check, dir, QString::fromLatin1(GetParam().kind)), GetParam().expected);
+    const auto result = verdict(check, dir, QString::fromLatin1(GetParam().kind));
     EXPECT_EQ(check.checksRun(), 1);
+    if (!GetParam().expected) {
+        EXPECT_FALSE(result) << result->logDetail().toStdString();
+        return;
+    }
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->errorCase(), *GetParam().expected);
+    EXPECT_TRUE(result->payload().startsWith(GetParam().payloadPrefix)) << result->logDetail().toStdString();
 }
 
+using C = ASRError::Case;
 INSTANTIATE_TEST_SUITE_P(
     Models, ModelCheckVerdict,
     ::testing::Values(
-        CheckCase{"streaming", "streaming", std::nullopt},
-        CheckCase{"offline-talking", "transducer", std::nullopt},
+        CheckCase{"streaming", "streaming", std::nullopt, {}},
+        CheckCase{"offline-talking", "transducer", std::nullopt, {}},
         // Aborts from C, caught in the child's C++: the child's own createFailed.
-        CheckCase{"broken-not-onnx", "streaming", ASRError::createFailed("OnlineRecognizer(broken-not-onnx)")},
-        // Segmentation fault in the library.
-        CheckCase{"broken-no-model-type", "streaming",
-                  ASRError::createFailed("OnlineRecognizer(broken-no-model-type): check crashed")},
+        CheckCase{"broken-not-onnx", "streaming", C::createFailed, "OnlineRecognizer(broken-not-onnx)"},
+        // Segmentation fault in the library (a sanitizer build exits with 1 instead).
+        CheckCase{"broken-no-model-type", "streaming", C::createFailed, "OnlineRecognizer(broken-no-model-type): check "},
         // _Exit(-1) in the library.
-        CheckCase{"broken-no-vocab", "transducer",
-                  ASRError::createFailed("OfflineRecognizer(broken-no-vocab): check exited with status 255")},
+        CheckCase{"broken-no-vocab", "transducer", C::createFailed,
+                  "OfflineRecognizer(broken-no-vocab): check exited with status 255"},
         // A streaming directory read as a FireRed model lacks its files.
-        CheckCase{"streaming", "fireRedCTC", ASRError::modelNotFound("streaming/model*.onnx")}));
+        CheckCase{"streaming", "fireRedCTC", C::modelNotFound, "streaming/model*.onnx"}));
+
+TEST(ModelCheckExecutable, ATestProgramUsesTheZelkBuiltBesideItNotItself) {
+    EXPECT_EQ(QFileInfo(ModelCheck::defaultExecutable()).canonicalFilePath(),
+              QFileInfo(test::zelkExecutable()).canonicalFilePath());
+}
 
 TEST(ModelCheckMemory, PassRunsOncePerInstallAcrossLaunchesAndAgainAfterAChange) {
     test::TestHome home;
