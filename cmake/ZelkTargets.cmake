@@ -21,7 +21,8 @@ endfunction()
 
 # One GoogleTest executable per test folder; each test case is its own CTest test.
 function(zelk_test_folder name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS;LABELS;EXTRA_SOURCES" ${ARGN})
+  # PROPERTIES: extra test properties (key value ...); ENVIRONMENT: extra VAR=value entries.
+  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS;LABELS;EXTRA_SOURCES;PROPERTIES;ENVIRONMENT" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   add_executable(test_${name} ${_sources} ${ARG_EXTRA_SOURCES})
   target_compile_options(test_${name} PRIVATE -Wall -Wextra)

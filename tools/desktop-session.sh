@@ -57,10 +57,16 @@ if [ "${ZELK_DESKTOP_SESSION_INNER:-}" = 1 ]; then
 
   if [ -n "${DISPLAY:-}" ]; then
     if have openbox; then
-      openbox --sm-disable >/dev/null 2>&1 &
-      # Wait until the window manager announces itself on the root window.
-      wait_for 50 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-        say "openbox did not come up"
+      # Wait until the window manager announces itself on the root window; a
+      # start that loses a race with the new server is retried once.
+      wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+      for attempt in 1 2; do
+        openbox --sm-disable >>"$XDG_RUNTIME_DIR/openbox.log" 2>&1 &
+        wmpid=$!
+        wait_for 100 wm_up && break
+        kill "$wmpid" 2>/dev/null
+        say "openbox did not come up (attempt $attempt): $(tail -n 3 "$XDG_RUNTIME_DIR/openbox.log" | tr '\n' ' ')"
+      done
     else
       say "openbox missing: no window manager"
     fi

@@ -85,11 +85,11 @@ GRef<AtspiAccessible> applicationOf(qint64 pid) {
             continue;
         ErrorSink err;
         const guint appPid = atspi_accessible_get_process_id(app.get(), &err);
-        if (!err.failed() && qint64(appPid) == pid) {
-            // Live reads: a cached state would go stale between two reads of the same field.
-            atspi_accessible_set_cache_mask(app.get(), ATSPI_CACHE_NONE);
+        // libatspi keeps states cached and fresh from the toolkit's events; turning
+        // the cache off makes its event handler call the bus from inside a
+        // dispatch, which deadlocks.
+        if (!err.failed() && qint64(appPid) == pid)
             return app;
-        }
     }
     return {};
 }
@@ -165,6 +165,9 @@ bool busReachable() {
 bool AtspiAccessibility::isAvailable() {
     if (!m_ready && busReachable()) {
         atspi_init();
+        // A busy or hung application must not hold the main thread for long
+        // (the default allows 15 s for applications that started recently).
+        atspi_set_timeout(1000, 3000);
         m_ready = true;
     }
     return m_ready;
