@@ -3,7 +3,8 @@
 // streaming model (../shared/models or $ZELK_TEST_MODELS) and a generated
 // offline final pass:
 //  - streaming real-time factor, and chunk in -> caption out through the
-//    transcriber versus the engine's own accept() time on the same chunks;
+//    transcriber versus the engine's own accept() time on the same chunks
+//    (captionVsEngine);
 //  - after the last chunk: time to the final transcript versus the engine's
 //    own decode time of the last segment (the rest is our overhead);
 //  - peak resident memory.
@@ -171,6 +172,8 @@ void BM_TwoPassSession(benchmark::State& state) {
         const auto segments = t.segments();
         const double lastDecode = segments.empty() ? 0.0 : ms(segments.back().decodeTime);
         state.counters["feedMsPerChunk"] = ms(feeding) / double(f.audio.size() / chunk);
+        state.counters["engineMsPerChunk"] = ms(t.streamingEngineTime()) / double(f.audio.size() / chunk);
+        state.counters["captionVsEngine"] = ms(feeding) / ms(t.streamingEngineTime());
         state.counters["rtf"] = ms(feeding) / 30000.0;
         state.counters["segments"] = double(segments.size());
         state.counters["finishStreamingMs"] = ms(t1 - t0);

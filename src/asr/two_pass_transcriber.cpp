@@ -107,6 +107,7 @@ void TwoPassTranscriber::resetSessionData() {
     m_segments.clear();
     m_segmentCount = 0;
     m_segmentStart = 0;
+    m_streamingEngineTime = {};
 }
 
 void TwoPassTranscriber::beginSession() {
@@ -129,13 +130,18 @@ Task<std::optional<SherpaStreamingASR::Partial>> TwoPassTranscriber::feed(std::v
     if (!m_hasStreaming)
         co_return std::nullopt;
     const quint64 generation = m_generation;
-    auto job = [this, samples = std::move(samples)]() -> std::optional<SherpaStreamingASR::Partial> {
+    using Timed = std::pair<std::optional<SherpaStreamingASR::Partial>, std::chrono::nanoseconds>;
+    auto job = [this, samples = std::move(samples)]() -> Timed {
         if (!m_streaming)
-            return std::nullopt;
-        return m_streaming->accept(samples);
+            return {};
+        const auto start = std::chrono::steady_clock::now();
+        auto partial = m_streaming->accept(samples);
+        return {std::move(partial), std::chrono::steady_clock::now() - start};
     };
     auto accepted = m_actor.run(std::move(job));
-    auto partial = co_await std::move(accepted);
+    auto [partial, engineTime] = co_await std::move(accepted);
+    if (generation == m_generation)
+        m_streamingEngineTime += engineTime;
     // A session that ended while the chunk was decoded keeps none of it.
     if (partial && partial->endpointed && generation == m_generation)
         closeSegment(partial->segmentDraft);

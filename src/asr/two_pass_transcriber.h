@@ -77,6 +77,8 @@ public:
     void endSession();
 
     int segmentCount() const { return m_segmentCount; }
+    // The streaming engine's own time on this session's chunks (for measurements).
+    std::chrono::nanoseconds streamingEngineTime() const { return m_streamingEngineTime; }
     // Segments of the current session in order (final texts once decoded).
     std::vector<Segment> segments() const;
 
@@ -96,6 +98,7 @@ private:
     int m_segmentCount = 0;
     std::vector<TaskHandle> m_decodeTasks;
     quint64 m_generation = 0;
+    std::chrono::nanoseconds m_streamingEngineTime{};
     QString m_currentHotwords;
 
     std::unique_ptr<SherpaStreamingASR> m_streaming; // used only on m_actor
