@@ -33,7 +33,11 @@ function(zelk_test_folder name)
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
+  set(_extra ${ARG_PROPERTIES})
+  if(ARG_ENVIRONMENT)
+    list(APPEND _extra ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" ${_extra})
 endfunction()

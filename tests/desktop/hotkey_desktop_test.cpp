@@ -27,6 +27,13 @@ protected:
         ZELK_SKIP_WITHOUT_DESKTOP(false);
         editor = std::make_unique<test::LaunchedApp>(test::testEditorPath(), QStringList{});
         ASSERT_TRUE(editor->waitUntilActive());
+        // The window can be active before its field has the keyboard focus: wait until typing arrives.
+        bool typing = false;
+        for (int attempt = 0; attempt < 5 && !typing; ++attempt) {
+            ASSERT_TRUE(test::xdotool({QStringLiteral("key"), QStringLiteral("a")}));
+            typing = test::waitUntil([&] { return editor->output().contains(kKeyA); }, 1000);
+        }
+        ASSERT_TRUE(typing) << editor->output().toStdString();
         source = std::make_unique<X11HotkeySource>();
         monitor = std::make_unique<HotkeyMonitor>(*source);
         monitor->onEvent = [this](HE e) { events << e; };
