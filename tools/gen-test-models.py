@@ -17,6 +17,9 @@ Writes one directory per model into OUTDIR:
                         (the library dereferences a null model)
   broken-no-vocab/      offline transducer whose decoder lacks vocab_size
                         (the library exits the process)
+  broken-bad-state/     streaming encoder whose key cache is declared one frame
+                        longer than its metadata says: loads, then every
+                        decode throws
 
 Tensors are bound by position; shapes and metadata follow what sherpa-onnx
 1.13.8 reads for zipformer2 and offline transducers.
@@ -52,11 +55,11 @@ def const(name, array):
     return numpy_helper.from_array(np.asarray(array), name=name)
 
 
-def streaming_encoder(path, with_model_type=True):
+def streaming_encoder(path, with_model_type=True, key_cache_len=4):
     """x [N,16,80] -> encoder_out [N,4,DIM]: four feature frames per output frame."""
     n = "N"
     states = [
-        ("cached_key", TensorProto.FLOAT, [4, n, 2]),
+        ("cached_key", TensorProto.FLOAT, [key_cache_len, n, 2]),
         ("cached_nonlin_attn", TensorProto.FLOAT, [1, n, 4, 3]),
         ("cached_val1", TensorProto.FLOAT, [4, n, 2]),
         ("cached_val2", TensorProto.FLOAT, [4, n, 2]),
@@ -201,6 +204,11 @@ def main():
 
     d = write_dir(out, "broken-no-model-type")
     streaming_encoder(os.path.join(d, "encoder.onnx"), with_model_type=False)
+    decoder(os.path.join(d, "decoder.onnx"))
+    joiner(os.path.join(d, "joiner.onnx"), *loud_frames_say_open())
+
+    d = write_dir(out, "broken-bad-state")
+    streaming_encoder(os.path.join(d, "encoder.onnx"), key_cache_len=5)
     decoder(os.path.join(d, "decoder.onnx"))
     joiner(os.path.join(d, "joiner.onnx"), *loud_frames_say_open())
 

@@ -176,13 +176,18 @@ Task<void> ModelCheck::verify(QString dir, QString kind) {
 int ModelCheck::runInThisProcess(const QString& dir, const QString& kind) {
     const std::vector<float> silence(8000, 0.0f);
     try {
+        const QString name = SherpaModelFile::dirName(dir);
         if (kind == streamingKind) {
             SherpaStreamingASR engine(dir, 1);
             engine.accept(silence);
             engine.finish();
+            if (engine.decodeErrors() > 0)
+                throw ASRError::createFailed(QStringLiteral("OnlineRecognizer(") + name + QStringLiteral("): decode failed"));
         } else if (auto family = familyFromName(kind)) {
             SherpaOfflineASR engine(OfflineModelKind{*family, dir}, 1, QString());
             engine.transcribe(silence);
+            if (engine.decodeErrors() > 0)
+                throw ASRError::createFailed(QStringLiteral("OfflineRecognizer(") + name + QStringLiteral("): decode failed"));
         } else {
             std::fprintf(stdout, "unknown model kind %s\n", qPrintable(kind));
             return exitCreateFailed;

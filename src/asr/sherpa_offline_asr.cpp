@@ -50,6 +50,7 @@ QString SherpaOfflineASR::transcribe(std::span<const float> samples) {
         // at run time: no text for this stretch rather than a lost session.
         qCCritical(Log::asr) << "离线解码异常：" << e.what();
         answer.clear();
+        ++m_decodeErrors;
     }
     SherpaOnnxDestroyOfflineStream(stream);
     return answer;

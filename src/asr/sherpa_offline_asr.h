@@ -25,9 +25,12 @@ public:
 
     // 16 kHz mono samples in, tidied text out; empty when the library has no result.
     QString transcribe(std::span<const float> samples);
+    // Decodes that threw since construction (the model check fails on any).
+    int decodeErrors() const { return m_decodeErrors; }
 
 private:
     const SherpaOnnxOfflineRecognizer* m_recognizer = nullptr;
+    int m_decodeErrors = 0;
 };
 
 } // namespace zelk

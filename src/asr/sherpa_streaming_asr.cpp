@@ -75,14 +75,23 @@ QString SherpaStreamingASR::currentText() {
 }
 
 SherpaStreamingASR::Partial SherpaStreamingASR::accept(std::span<const float> samples) {
+    if (m_streamFailed)
+        return Partial{m_committedText, QString(), false, QString()};
     try {
         return acceptChunk(samples);
     } catch (const std::exception& e) {
-        // A model that fails at run time (a shape error, a token missing from
-        // its table) costs this chunk's caption, not the session.
-        qCCritical(Log::asr) << "流式解码异常：" << e.what();
+        streamFailed(e);
         return Partial{m_committedText, QString(), false, QString()};
     }
+}
+
+void SherpaStreamingASR::streamFailed(const std::exception& e) {
+    // A model that fails at run time (a shape error, a token missing from its
+    // table) leaves the stream's state half moved: the next decode on it would
+    // crash. Keep the text so far and leave the stream alone until reset().
+    qCCritical(Log::asr) << "流式解码异常：" << e.what();
+    m_streamFailed = true;
+    ++m_decodeErrors;
 }
 
 SherpaStreamingASR::Partial SherpaStreamingASR::acceptChunk(std::span<const float> samples) {
@@ -103,18 +112,21 @@ SherpaStreamingASR::Partial SherpaStreamingASR::acceptChunk(std::span<const floa
 }
 
 QString SherpaStreamingASR::finish() {
+    if (m_streamFailed)
+        return m_committedText;
     try {
         SherpaOnnxOnlineStreamInputFinished(m_stream);
         decodeReady();
         m_committedText = joinSegments(m_committedText, currentText());
     } catch (const std::exception& e) {
-        qCCritical(Log::asr) << "流式解码异常：" << e.what();
+        streamFailed(e);
     }
     return m_committedText;
 }
 
 void SherpaStreamingASR::reset() {
     m_committedText.clear();
+    m_streamFailed = false;
     SherpaOnnxDestroyOnlineStream(m_stream);
     m_stream = SherpaOnnxCreateOnlineStream(m_recognizer);
 }

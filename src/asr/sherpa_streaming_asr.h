@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 #include <span>
 
 namespace zelk {
@@ -37,15 +38,20 @@ public:
     void reset();
 
     const QString& committedText() const { return m_committedText; }
+    // Decodes that threw since construction (the model check fails on any).
+    int decodeErrors() const { return m_decodeErrors; }
 
 private:
     Partial acceptChunk(std::span<const float> samples);
     void decodeReady();
+    void streamFailed(const std::exception& e);
     QString currentText();
 
     const SherpaOnnxOnlineRecognizer* m_recognizer = nullptr;
     const SherpaOnnxOnlineStream* m_stream = nullptr;
     QString m_committedText;
+    bool m_streamFailed = false;
+    int m_decodeErrors = 0;
 };
 
 // Segment texts are joined with no separator, except one space between Latin

@@ -10,7 +10,7 @@ namespace zelk::test {
 // Tiny synthetic models from tools/gen-test-models.py, generated once per build
 // tree (again when the generator changes). Subfolders: streaming,
 // offline-silent, offline-talking, broken-not-onnx, broken-no-model-type,
-// broken-no-vocab.
+// broken-no-vocab, broken-bad-state.
 QString syntheticModelsDir();
 QString syntheticModel(const QString& name);
 

@@ -135,6 +135,19 @@ TEST(EngineConstruction, FileThatIsNotAModelIsCreateFailedInProcess) {
     }
 }
 
+// Every decode of this model throws inside the library and leaves the stream
+// half moved; touching that stream again would crash.
+TEST(StreamingEngineFailure, DecodeThatThrowsStopsTheStreamUntilReset) {
+    SherpaStreamingASR engine(test::syntheticModel(QStringLiteral("broken-bad-state")), 1);
+    const auto partials = stream(engine, test::noise(0.6));
+    EXPECT_EQ(engine.decodeErrors(), 1);
+    EXPECT_EQ(partials.back(), (SherpaStreamingASR::Partial{QString(), QString(), false, QString()}));
+    EXPECT_EQ(engine.finish(), QString());
+    engine.reset(); // a fresh stream may be tried again
+    engine.accept(test::noise(0.6));
+    EXPECT_EQ(engine.decodeErrors(), 2);
+}
+
 TEST(EngineConstruction, MissingFilesAreModelNotFoundOrRefused) {
     QTemporaryDir empty;
     EXPECT_THROW(SherpaStreamingASR(empty.path(), 1), ASRError);

@@ -66,6 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"broken-not-onnx", "streaming", C::createFailed, "OnlineRecognizer(broken-not-onnx)"},
         // Segmentation fault in the library (a sanitizer build exits with 1 instead).
         CheckCase{"broken-no-model-type", "streaming", C::createFailed, "OnlineRecognizer(broken-no-model-type): check "},
+        // Loads, then every decode throws.
+        CheckCase{"broken-bad-state", "streaming", C::createFailed, "OnlineRecognizer(broken-bad-state): decode failed"},
         // _Exit(-1) in the library.
         CheckCase{"broken-no-vocab", "transducer", C::createFailed,
                   "OfflineRecognizer(broken-no-vocab): check exited with status 255"},
