@@ -33,19 +33,23 @@ void appendLE32(QByteArray& out, quint32 v) {
     out.append(b, 4);
 }
 
-// WAVE_FORMAT_IEEE_FLOAT, 16 kHz, one channel.
+// WAVE_FORMAT_IEEE_FLOAT, 16 kHz, one channel; float formats carry cbSize and a fact chunk.
 QByteArray floatWav(const std::vector<float>& samples) {
     const quint32 dataBytes = quint32(samples.size() * sizeof(float));
     QByteArray out;
-    out.reserve(int(44 + dataBytes));
+    out.reserve(int(58 + dataBytes));
     out.append("RIFF");
-    appendLE32(out, 36 + dataBytes);
+    appendLE32(out, 4 + 26 + 12 + 8 + dataBytes);
     out.append("WAVEfmt ");
-    appendLE32(out, 16);
-    appendLE32(out, 3u | (1u << 16));       // format 3, 1 channel
-    appendLE32(out, 16000);                 // sample rate
-    appendLE32(out, 16000 * 4);             // byte rate
-    appendLE32(out, 4u | (32u << 16));      // block align 4, 32 bits
+    appendLE32(out, 18);
+    appendLE32(out, 3u | (1u << 16));  // format 3, 1 channel
+    appendLE32(out, 16000);            // sample rate
+    appendLE32(out, 16000 * 4);        // byte rate
+    appendLE32(out, 4u | (32u << 16)); // block align 4, 32 bits
+    out.append(2, '\0');               // cbSize
+    out.append("fact");
+    appendLE32(out, 4);
+    appendLE32(out, quint32(samples.size()));
     out.append("data");
     appendLE32(out, dataBytes);
     for (float s : samples) {
