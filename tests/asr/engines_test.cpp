@@ -97,6 +97,7 @@ TEST_F(StreamingEngine, ResetStartsAFreshSession) {
 struct JoinCase {
     QString a, b, joined;
 };
+void PrintTo(const JoinCase& c, std::ostream* os) { *os << (c.a + QLatin1Char('|') + c.b).toStdString(); }
 class JoinSegments : public ::testing::TestWithParam<JoinCase> {};
 TEST_P(JoinSegments, Joins) { EXPECT_EQ(joinSegments(GetParam().a, GetParam().b), GetParam().joined); }
 INSTANTIATE_TEST_SUITE_P(Cases, JoinSegments,
@@ -111,6 +112,7 @@ struct OfflineCase {
     const char* model;
     QString expected;
 };
+void PrintTo(const OfflineCase& c, std::ostream* os) { *os << c.model; }
 class OfflineEngine : public ::testing::TestWithParam<OfflineCase> {};
 
 TEST_P(OfflineEngine, TranscribesAStretch) {

@@ -34,6 +34,8 @@ struct CheckCase {
     QString payloadPrefix;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.model << ' ' << c.kind; }
+
 class ModelCheckVerdict : public ::testing::TestWithParam<CheckCase> {
 protected:
     test::TestHome home;

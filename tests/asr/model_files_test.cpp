@@ -29,6 +29,8 @@ struct FindCase {
     bool missing = false;
 };
 
+void PrintTo(const FindCase& c, std::ostream* os) { *os << c.files.join(QLatin1Char(' ')).toStdString(); }
+
 class ModelFileFind : public ::testing::TestWithParam<FindCase> {};
 
 TEST_P(ModelFileFind, PicksTheInt8VariantFirstInTextOrder) {
@@ -111,6 +113,8 @@ struct FinalPassCase {
     QString expectedName;
 };
 
+void PrintTo(const FinalPassCase& c, std::ostream* os) { *os << c.present.join(QLatin1Char(' ')).toStdString(); }
+
 class PreferredFinalPass : public ::testing::TestWithParam<FinalPassCase> {};
 
 TEST_P(PreferredFinalPass, FirstPresentWins) {
@@ -143,6 +147,8 @@ struct PublicTextCase {
     QString input;
     QString expected;
 };
+
+void PrintTo(const PublicTextCase& c, std::ostream* os) { *os << c.input.toStdString(); }
 
 class PublicText : public ::testing::TestWithParam<PublicTextCase> {};
 

@@ -153,6 +153,7 @@ struct UsageCase {
     QStringList args;
     int exitCode;
 };
+void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.args.join(QLatin1Char(' ')).toStdString(); }
 class TranscribeUsage : public TranscribeCommand, public ::testing::WithParamInterface<UsageCase> {};
 TEST_P(TranscribeUsage, ExitCodes) { EXPECT_EQ(run(GetParam().args).exitCode, GetParam().exitCode); }
 INSTANTIATE_TEST_SUITE_P(Cases, TranscribeUsage,

@@ -154,6 +154,8 @@ struct LoadFailureCase {
     bool streamingBuilt;
 };
 
+void PrintTo(const LoadFailureCase& c, std::ostream* os) { *os << "streaming=" << c.streaming << " final=" << c.finalPass; }
+
 class TranscriberLoadFailure : public Transcriber, public ::testing::WithParamInterface<LoadFailureCase> {};
 
 TEST_P(TranscriberLoadFailure, FailsWithTheUserMessageAndTheProcessSurvives) {

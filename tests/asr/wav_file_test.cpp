@@ -67,6 +67,8 @@ struct ParseCase {
     bool error = false;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
 class WavParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(WavParse, ReadsOrRefuses) {
