@@ -66,6 +66,30 @@ TEST_F(Injection, MixedScriptTextReachesMousepadByteExact) {
     EXPECT_EQ(target->focusedFieldText(), kMixed);
 }
 
+TEST_F(Injection, LongTextArrivesCutTo20000Characters) {
+    auto mousepad = launchMousepad();
+    const auto target = TargetSnapshot::capture(d->services);
+    ASSERT_TRUE(target && target->focusedElement);
+    QString text;
+    while (text.size() < 25000)
+        text += QString::fromUtf8("重庆银行 ok ");
+    EXPECT_EQ(deliver(text, target), TI::Outcome(TI::Pasted{target->appName}));
+    EXPECT_TRUE(fieldReads(*target->focusedElement, text.left(20000)));
+    EXPECT_EQ(target->focusedFieldText(), text.left(20000));
+}
+
+TEST_F(Injection, InvisibleTextIsNotDeliveredAndClipboardKept) {
+    auto mousepad = launchMousepad();
+    const auto target = TargetSnapshot::capture(d->services);
+    d->clipboard.setText(QStringLiteral("keep me"));
+    EXPECT_EQ(deliver(QString::fromUtf8("\u200B\u200D\uFEFF\u2066"), target),
+              TI::Outcome(TI::Copied{QStringLiteral("内容为空")}));
+    EXPECT_EQ(d->clipboard.text(), QStringLiteral("keep me"));
+    ASSERT_TRUE(target && target->focusedElement);
+    test::serveEventsFor(200);
+    EXPECT_EQ(d->accessibility.value(*target->focusedElement), QString());
+}
+
 TEST_F(Injection, FocusMovedToAnotherFieldIsRestored) {
     auto editor = launchEditor();
     const auto target = TargetSnapshot::capture(d->services);

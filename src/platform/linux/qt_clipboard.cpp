@@ -1,5 +1,8 @@
 #include "platform/linux/qt_clipboard.h"
 
+#include "core/log.h"
+#include "platform/linux/x11_windows.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -18,7 +21,21 @@ QtClipboard::QtClipboard(QObject* parent) : QObject(parent) {
     connect(board(), &QClipboard::dataChanged, this, [this] { ++m_changes; });
 }
 
+bool QtClipboard::ownerAnswers() {
+    if (board()->ownsClipboard())
+        return true;
+    if (m_probedAt != m_changes) {
+        m_probedAt = m_changes;
+        m_ownerAnswered = x11::selectionOwnerAnswers(x11::display(), "CLIPBOARD", 300);
+        if (!m_ownerAnswered)
+            qCInfo(Log::app) << "剪贴板的持有程序没有应答，按空剪贴板处理";
+    }
+    return m_ownerAnswered;
+}
+
 QList<QStringList> QtClipboard::itemTypes() {
+    if (!ownerAnswers())
+        return {};
     const QMimeData* mime = contents();
     if (!mime)
         return {};
@@ -29,6 +46,8 @@ QList<QStringList> QtClipboard::itemTypes() {
 }
 
 std::optional<QByteArray> QtClipboard::data(int index, const QString& type) {
+    if (!ownerAnswers())
+        return std::nullopt;
     const QMimeData* mime = contents();
     if (index != 0 || !mime || !mime->hasFormat(type))
         return std::nullopt;
@@ -39,6 +58,8 @@ std::optional<QByteArray> QtClipboard::data(int index, const QString& type) {
 }
 
 std::optional<QString> QtClipboard::text() {
+    if (!ownerAnswers())
+        return std::nullopt;
     const QMimeData* mime = contents();
     if (!mime || !mime->hasText())
         return std::nullopt;

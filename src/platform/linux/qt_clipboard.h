@@ -25,7 +25,13 @@ public:
     void writeItems(const QList<Item>& items) override;
 
 private:
+    // Reading another program's clipboard through Qt waits up to 5 s for an
+    // owner that does not answer, with the main thread blocked; ask it first.
+    bool ownerAnswers();
+
     quint64 m_changes = 0;
+    std::optional<quint64> m_probedAt;
+    bool m_ownerAnswered = true;
 };
 
 } // namespace zelk

@@ -1,6 +1,9 @@
 #include "platform/linux/x11_windows.h"
 
+#include <QDeadlineTimer>
 #include <QStringList>
+
+#include <poll.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -164,6 +167,36 @@ bool activateWindow(Display* dpy, WindowId window) {
         return false;
     XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     return !trap.failed();
+}
+
+bool selectionOwnerAnswers(Display* dpy, const char* selection, int timeoutMs) {
+    if (!dpy)
+        return true;
+    const Atom sel = atom(dpy, selection);
+    if (XGetSelectionOwner(dpy, sel) == None)
+        return true;
+    static Window requestor = 0;
+    if (!requestor)
+        requestor = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+    const Atom property = atom(dpy, "ZELK_SELECTION_PROBE");
+    XEvent event;
+    // An answer to an earlier probe that came too late must not count for this one.
+    while (XCheckTypedWindowEvent(dpy, requestor, SelectionNotify, &event)) {
+    }
+    XConvertSelection(dpy, sel, atom(dpy, "TARGETS"), property, requestor, CurrentTime);
+    XFlush(dpy);
+    QDeadlineTimer deadline(timeoutMs);
+    while (true) {
+        if (XCheckTypedWindowEvent(dpy, requestor, SelectionNotify, &event)) {
+            XDeleteProperty(dpy, requestor, property);
+            return true;
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return false;
+        pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+        poll(&fd, 1, int(std::min<qint64>(left, 20)));
+    }
 }
 
 } // namespace zelk::x11

@@ -45,4 +45,8 @@ std::optional<WindowId> topWindowOf(Display* dpy, qint64 pid, const QString& tit
 // Asks the window manager to activate `window`; false when it no longer exists.
 bool activateWindow(Display* dpy, WindowId window);
 
+// Whether the owner of the selection (e.g. "CLIPBOARD") answers a request for
+// its targets within `timeoutMs`; true when nobody owns it.
+bool selectionOwnerAnswers(Display* dpy, const char* selection, int timeoutMs);
+
 } // namespace zelk::x11

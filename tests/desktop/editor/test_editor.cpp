@@ -2,7 +2,9 @@
 // password) in one window. It prints every key press that reaches its focused
 // field as "key <hex Qt key>" on stdout, so tests can tell whether a global
 // hotkey was taken away from it. With --grab <code> it holds that global key
-// itself, standing in for another program that took the hotkey first.
+// itself, standing in for another program that took the hotkey first. With
+// --own-clipboard-silently it shows no window, takes the clipboard and never
+// answers a request for it.
 #include "platform/linux/x11_hotkey_source.h"
 
 #include <QApplication>
@@ -30,9 +32,25 @@ public:
 
 } // namespace
 
+// After the Qt code: Xlib's macros (KeyPress, None, …) would clash with it.
+#include <X11/Xlib.h>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+
+    if (args.contains(QStringLiteral("--own-clipboard-silently"))) {
+        // A connection of its own whose events are never read.
+        Display* dpy = XOpenDisplay(nullptr);
+        if (!dpy)
+            return 1;
+        const Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(dpy, XInternAtom(dpy, "CLIPBOARD", False), w, CurrentTime);
+        XSync(dpy, False);
+        std::printf("owning\n");
+        std::fflush(stdout);
+        return app.exec();
+    }
 
     std::unique_ptr<zelk::X11HotkeySource> grabber;
     if (const qsizetype i = args.indexOf(QStringLiteral("--grab")); i >= 0) {
