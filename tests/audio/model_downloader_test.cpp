@@ -2,6 +2,7 @@
 #include "asr/model_locator.h"
 #include "audio/archive_server.h"
 #include "audio/log_capture.h"
+#include "audio/model_archives.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "support/test_env.h"
@@ -27,48 +28,6 @@ using Reply = ArchiveServer::Reply;
 
 const QString streaming = ModelLocator::streamingModelName;
 const QString qwen = ModelLocator::qwen3ModelName;
-
-// Archives made once: a model folder with a tokens file and incompressible payload,
-// so sizes cross the 2 MiB flush boundary.
-struct Archives {
-    QTemporaryDir dir;
-    QHash<QString, QByteArray> bytes;
-
-    static QByteArray make(const QString& root, const QString& topDir, int payloadBytes) {
-        const QString folder = root + "/src/" + topDir;
-        QDir().mkpath(folder);
-        QFile tokens(folder + "/tokens.txt");
-        tokens.open(QIODevice::WriteOnly);
-        tokens.write("a 0\n");
-        tokens.close();
-        QByteArray payload(payloadBytes, '\0');
-        auto* words = reinterpret_cast<quint32*>(payload.data());
-        QRandomGenerator rng(42);
-        rng.fillRange(words, std::size_t(payloadBytes) / 4);
-        QFile blob(folder + "/encoder.int8.onnx");
-        blob.open(QIODevice::WriteOnly);
-        blob.write(payload);
-        blob.close();
-        const QString archive = root + "/" + topDir + ".tar.bz2";
-        QProcess tar;
-        tar.start("tar", {"cjf", archive, "-C", root + "/src", topDir});
-        tar.waitForFinished(60000);
-        QFile f(archive);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
-
-    static const Archives& get() {
-        static const Archives* archives = [] {
-            auto* a = new Archives;
-            a->bytes[streaming] = make(a->dir.path(), streaming, 5 * 1024 * 1024);
-            a->bytes[qwen] = make(a->dir.path(), qwen, 300 * 1024);
-            a->bytes["other"] = make(a->dir.path(), "some-other-folder", 1000);
-            return a;
-        }();
-        return *archives;
-    }
-};
 
 class ModelDownloader : public testing::Test {
 protected:

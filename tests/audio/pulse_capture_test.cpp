@@ -32,6 +32,11 @@ protected:
         for (auto& t : feeders)
             t.join();
     }
+    // Starts a capture on the real clock and waits until the microphone is open.
+    bool opened(AudioCapture& capture, CaptureProbe& probe) {
+        probe.start(capture, 20);
+        return waitUntil([&] { return probe.answered(); }, 10000) && !probe.failed();
+    }
     void feedAsync(QByteArray pcm) {
         feeders.emplace_back([this, pcm = std::move(pcm)] { daemon.feed(pcm); });
     }
@@ -77,9 +82,7 @@ TEST_F(RealPulse, CapturedSpeechMatchesTheFileAndTheLevelFollowsIt) {
         GTEST_SKIP() << "espeak-ng or sox missing";
     AudioCapture capture(input);
     CaptureProbe probe;
-    probe.start(capture, 20);
-    ASSERT_TRUE(waitUntil([&] { return probe.answered(); }, 10000));
-    ASSERT_FALSE(probe.failed());
+    ASSERT_TRUE(opened(capture, probe));
     EXPECT_EQ(probe.format(), (AudioStreamFormat{48000, 1}));
 
     // A quarter second of silence, the speech, then silence again.
@@ -109,9 +112,7 @@ TEST_F(RealPulse, SourceAndDefaultChangesReachTheController) {
     int calls = 0;
     capture.onConfigurationChange = [&] { ++calls; };
     CaptureProbe probe;
-    probe.start(capture, 20);
-    ASSERT_TRUE(waitUntil([&] { return probe.answered(); }, 10000));
-    ASSERT_FALSE(probe.failed());
+    ASSERT_TRUE(opened(capture, probe));
 
     bool ok = false;
     const QByteArray module =
@@ -157,9 +158,7 @@ TEST_F(RealPulse, ChosenMicrophoneIsRecordedAndListed) {
     home.preferences().setValue(Settings::Key::micDeviceUID, QJsonValue(QStringLiteral("other")));
     AudioCapture capture(input);
     CaptureProbe probe;
-    probe.start(capture, 20);
-    ASSERT_TRUE(waitUntil([&] { return probe.answered(); }, 10000));
-    ASSERT_FALSE(probe.failed());
+    ASSERT_TRUE(opened(capture, probe));
     EXPECT_EQ(probe.format(), (AudioStreamFormat{44100, 2}));
     // A null source delivers silence in real time.
     EXPECT_TRUE(waitUntil([&] { return probe.sampleCount() > 1600; }));
@@ -176,9 +175,7 @@ TEST_F(RealPulse, SourceVanishingMidCaptureCallsTheHookAndStopStaysSafe) {
     int calls = 0;
     capture.onConfigurationChange = [&] { ++calls; };
     CaptureProbe probe;
-    probe.start(capture, 20);
-    ASSERT_TRUE(waitUntil([&] { return probe.answered(); }, 10000));
-    ASSERT_FALSE(probe.failed());
+    ASSERT_TRUE(opened(capture, probe));
     daemon.pactl({"unload-module", QString::fromLatin1(module)}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_TRUE(waitUntil([&] { return calls >= 1; }));
@@ -186,9 +183,7 @@ TEST_F(RealPulse, SourceVanishingMidCaptureCallsTheHookAndStopStaysSafe) {
 
     // The restart the controller makes lands on the default microphone.
     CaptureProbe again;
-    again.start(capture, 20);
-    ASSERT_TRUE(waitUntil([&] { return again.answered(); }, 10000));
-    EXPECT_FALSE(again.failed());
+    EXPECT_TRUE(opened(capture, again));
     EXPECT_EQ(log.count(QStringLiteral("所选麦克风不在线，用系统默认")), 1);
     capture.stop();
 }
