@@ -6,6 +6,7 @@
 #include "language/chinese_typography.h"
 #include "language/personal_dictionary.h"
 #include "language/spoken_math.h"
+#include "storage/notes_router.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -24,7 +25,9 @@ const char* const kHelp =
     "Usage: zelk text [options] [TEXT]\n"
     "Prints what a finished dictation of TEXT (or of standard input when TEXT is\n"
     "absent) would deliver with polish off: the personal dictionary's corrections,\n"
-    "then typography; a spoken calculation is delivered as formula = value.\n"
+    "then typography; a spoken calculation is delivered as formula = value. A\n"
+    "transcript that starts with a note phrase is filed instead of typed: the\n"
+    "output is then \"task: CONTENT\" or \"note: CONTENT\".\n"
     "\n"
     "Options:\n"
     "  --dictionary FILE  use the terms of FILE (a JSON array of strings) instead of\n"
@@ -45,6 +48,7 @@ struct Stages {
     QString corrected;
     QString typeset;
     std::optional<SpokenMath::Route> math;
+    std::optional<std::pair<NoteKind, QString>> note;
     QString delivered;
 };
 
@@ -155,19 +159,27 @@ int runText(const QStringList& args) {
     s.typeset = typesetStage(s.corrected);
     if (!s.typeset.isEmpty())
         s.math = mathStage(s.typeset);
-    // Notes and tasks are recognised here, after the calculation check.
-    s.delivered = deliveredText(s);
+    // Notes and tasks are recognised after the calculation check; a note is filed, not typed.
+    if (!s.math && !s.typeset.isEmpty())
+        s.note = NotesRouter::match(s.typeset);
+    if (!s.note)
+        s.delivered = deliveredText(s);
 
     if (options->json) {
         const QJsonObject o{{QStringLiteral("corrected"), s.corrected},
                             {QStringLiteral("typeset"), s.typeset},
                             {QStringLiteral("math"), mathJson(s.math)},
+                            {QStringLiteral("note"), s.note ? QJsonValue(QJsonObject{{QStringLiteral("kind"), rawValue(s.note->first)},
+                                                                                     {QStringLiteral("text"), s.note->second}})
+                                                            : QJsonValue(QJsonValue::Null)},
                             {QStringLiteral("delivered"), s.delivered}};
         std::fputs(QJsonDocument(o).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+    } else if (s.note) {
+        std::fputs((rawValue(s.note->first) + QStringLiteral(": ") + s.note->second + QLatin1Char('\n')).toUtf8().constData(), stdout);
     } else if (!s.delivered.isEmpty()) {
         std::fputs((s.delivered + QLatin1Char('\n')).toUtf8().constData(), stdout);
     }
-    if (s.delivered.isEmpty()) {
+    if (s.delivered.isEmpty() && !s.note) {
         printErr(QStringLiteral("没有听到内容"));
         return failure;
     }

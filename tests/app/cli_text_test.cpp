@@ -63,4 +63,19 @@ TEST(TextCommand, DictionaryFileAndErrors) {
     EXPECT_EQ(runText({"  "}).exitCode, 1);
 }
 
+TEST(TextCommand, NotePhrasesAreFiledNotTyped) {
+    const auto task = runText({"帮我记个任务，买牛奶"});
+    EXPECT_EQ(task.exitCode, 0) << task.err.toStdString();
+    EXPECT_EQ(task.out, QStringLiteral("task: 买牛奶\n"));
+    const auto note = runText({"--json", "速记 明天下午三点开会"});
+    ASSERT_EQ(note.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(note.out.toUtf8()).object();
+    EXPECT_EQ(o.value("delivered").toString(), QString());
+    EXPECT_EQ(o.value("note").toObject().value("kind").toString(), QStringLiteral("note"));
+    EXPECT_EQ(o.value("note").toObject().value("text").toString(), QStringLiteral("明天下午三点开会"));
+    // A trigger with nothing after it is ordinary text; a calculation is not a note.
+    EXPECT_EQ(runText({"记个任务"}).out, QStringLiteral("记个任务\n"));
+    EXPECT_TRUE(QJsonDocument::fromJson(runText({"--json", "帮我算一下一加一"}).out.toUtf8()).object().value("note").isNull());
+}
+
 } // namespace
