@@ -43,7 +43,9 @@ if [ "${ZELK_DESKTOP_SESSION_INNER:-}" = 1 ]; then
       [ -e "/tmp/.X$num-lock" ] || [ -e "/tmp/.X11-unix/X$num" ] && continue
       Xvfb ":$num" -screen 0 1280x800x24 -nolisten tcp >"$XDG_RUNTIME_DIR/xvfb.log" 2>&1 &
       xpid=$!
-      if wait_for 50 xdpyinfo -display ":$num"; then
+      # Another session may have taken the number between the check and the
+      # start: then our server exits while theirs answers.
+      if wait_for 50 xdpyinfo -display ":$num" && sleep 0.2 && kill -0 "$xpid" 2>/dev/null; then
         export DISPLAY=":$num"
         break
       fi

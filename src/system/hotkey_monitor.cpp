@@ -9,12 +9,14 @@ namespace zelk {
 using Disposition = GlobalKeySource::Disposition;
 using Event = GlobalKeySource::Event;
 
-HotkeyMonitor::HotkeyMonitor(GlobalKeySource& source) : m_source(source) {}
+HotkeyMonitor::HotkeyMonitor(std::unique_ptr<GlobalKeySource> source) : m_source(std::move(source)) {}
+
+HotkeyMonitor::~HotkeyMonitor() = default;
 
 bool HotkeyMonitor::start() {
-    if (m_source.isInstalled())
+    if (m_source->isInstalled())
         return true;
-    if (!m_source.install([this](const Event& e) { return handle(e); }, swallowedKeys())) {
+    if (!m_source->install([this](const Event& e) { return handle(e); }, swallowedKeys())) {
         qCInfo(Log::hotkey) << "全局热键创建失败（通常是按键已被其他程序占用或没有图形会话）";
         return false;
     }
@@ -55,7 +57,7 @@ QSet<int> HotkeyMonitor::swallowedKeys() const {
 }
 
 void HotkeyMonitor::updateGrabs() {
-    if (m_source.isInstalled() && !m_source.setGrabbedKeys(swallowedKeys()))
+    if (m_source->isInstalled() && !m_source->setGrabbedKeys(swallowedKeys()))
         qCInfo(Log::hotkey).noquote() << QStringLiteral("热键被其他程序占用（keyCode %1 / %2）")
                                               .arg(m_toggleKeyCode)
                                               .arg(m_askKeyCode);

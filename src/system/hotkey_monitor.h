@@ -3,6 +3,7 @@
 #include "platform/global_key_source.h"
 
 #include <functional>
+#include <memory>
 
 namespace zelk {
 
@@ -14,7 +15,13 @@ class HotkeyMonitor {
 public:
     enum class HotkeyEvent { toggle, toggleAsk, cancel };
 
-    explicit HotkeyMonitor(GlobalKeySource& source);
+    // The monitor owns the source: the keys are released with the monitor.
+    explicit HotkeyMonitor(std::unique_ptr<GlobalKeySource> source);
+    ~HotkeyMonitor();
+    HotkeyMonitor(const HotkeyMonitor&) = delete;
+    HotkeyMonitor& operator=(const HotkeyMonitor&) = delete;
+
+    GlobalKeySource& source() { return *m_source; }
 
     // Called on the main thread, inside the key event: must return quickly.
     std::function<void(HotkeyEvent)> onEvent;
@@ -38,7 +45,7 @@ private:
     void updateGrabs();
     void emitEvent(HotkeyEvent event);
 
-    GlobalKeySource& m_source;
+    std::unique_ptr<GlobalKeySource> m_source;
     bool m_capturingEscape = false;
     qint64 m_toggleKeyCode = 120;
     qint64 m_askKeyCode = 99;

@@ -18,7 +18,7 @@ const QString kKeyA = QStringLiteral("key 41");
 class Hotkeys : public ::testing::Test {
 protected:
     std::unique_ptr<test::LaunchedApp> editor;
-    std::unique_ptr<X11HotkeySource> source;
+    X11HotkeySource* source = nullptr; // owned by the monitor
     std::unique_ptr<HotkeyMonitor> monitor;
     QList<HE> events;
     int rawKeyDowns = 0;
@@ -34,8 +34,9 @@ protected:
             typing = test::waitUntil([&] { return editor->output().contains(kKeyA); }, 1000);
         }
         ASSERT_TRUE(typing) << editor->output().toStdString();
-        source = std::make_unique<X11HotkeySource>();
-        monitor = std::make_unique<HotkeyMonitor>(*source);
+        auto owned = std::make_unique<X11HotkeySource>();
+        source = owned.get();
+        monitor = std::make_unique<HotkeyMonitor>(std::move(owned));
         monitor->onEvent = [this](HE e) { events << e; };
     }
 

@@ -28,8 +28,7 @@ TEST(NoDesktop, EveryOperationAnswersAbsentWithoutCrashing) {
     XTestKeys keys;
     EXPECT_FALSE(keys.postPaste());
     EXPECT_FALSE(keys.postCopy());
-    X11HotkeySource source;
-    HotkeyMonitor monitor(source);
+    HotkeyMonitor monitor(std::make_unique<X11HotkeySource>());
     EXPECT_FALSE(monitor.start());
     monitor.setCapturingEscape(true);
 

@@ -17,8 +17,9 @@ constexpr quint64 altFlag = 0x80000;
 
 class Monitor : public ::testing::Test {
 protected:
-    test::FakeGlobalKeySource source;
-    HotkeyMonitor monitor{source};
+    std::unique_ptr<test::FakeGlobalKeySource> owned = std::make_unique<test::FakeGlobalKeySource>();
+    test::FakeGlobalKeySource& source = *owned;
+    HotkeyMonitor monitor{std::move(owned)};
     QList<HE> events;
 
     void SetUp() override {
@@ -101,9 +102,10 @@ TEST_F(Monitor, KeyChangeTakesEffectWithoutReinstalling) {
 }
 
 TEST(HotkeyMonitorStart, FailsWhileKeyIsHeldElsewhereThenSucceeds) {
-    test::FakeGlobalKeySource source;
+    auto owned = std::make_unique<test::FakeGlobalKeySource>();
+    test::FakeGlobalKeySource& source = *owned;
     source.heldByOthers = {120};
-    HotkeyMonitor monitor(source);
+    HotkeyMonitor monitor(std::move(owned));
     EXPECT_FALSE(monitor.start());
     EXPECT_FALSE(source.isInstalled());
     source.heldByOthers.clear();
