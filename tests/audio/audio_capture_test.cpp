@@ -82,6 +82,8 @@ struct ChoiceCase {
     QString logLine;
 };
 
+void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.name; }
+
 class AudioCaptureChoice : public AudioCaptureFake, public testing::WithParamInterface<ChoiceCase> {};
 
 TEST_P(AudioCaptureChoice, FallsBackToTheDefaultWhenTheChoiceFails) {

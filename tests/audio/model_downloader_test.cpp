@@ -191,6 +191,8 @@ struct BadArchiveCase {
     std::function<QByteArray()> body;
 };
 
+void PrintTo(const BadArchiveCase& c, std::ostream* os) { *os << c.name; }
+
 class ModelDownloaderBadArchive : public ModelDownloader, public testing::WithParamInterface<BadArchiveCase> {};
 
 // A broken archive fails with the public text, leaves no folder that would count
