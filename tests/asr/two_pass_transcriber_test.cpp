@@ -134,6 +134,26 @@ TEST_F(Transcriber, DecodeFinishingAfterTheSessionEndedStoresNothing) {
     EXPECT_EQ(syncWait(transcriber.finalTranscript(draft)), draft);
 }
 
+TEST_F(Transcriber, DestroyedWithADecodeUnderWayLeavesNothingBehind) {
+    installModels(QStringLiteral("offline-talking"));
+    {
+        TwoPassTranscriber short_lived{std::make_shared<ModelCheck>(test::zelkExecutable())};
+        syncWait(short_lived.load(QString()));
+        ASSERT_TRUE(short_lived.isReady());
+        short_lived.beginSession();
+        for (std::size_t i = 0; i < 2; ++i) {
+            const auto audio = test::concat({test::noise(0.5), test::silence(1.2)});
+            for (std::size_t j = 0; j < audio.size(); j += 1600)
+                syncWait(short_lived.feed(std::vector<float>(audio.begin() + j, audio.begin() + std::min(audio.size(), j + 1600))));
+        }
+        ASSERT_GE(short_lived.segmentCount(), 1);
+    }
+    // The decodes' results come back to a transcriber that is gone.
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
 TEST_F(Transcriber, CaptionsShowCommittedAndPendingText) {
     installModels();
     load();
