@@ -139,6 +139,30 @@ std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
     return QString::fromUtf8(s.get());
 }
 
+std::optional<qint64> characterCountOf(AtspiText* text) {
+    ErrorSink err;
+    const gint count = atspi_text_get_character_count(text, &err);
+    if (err.failed() || count < 0)
+        return std::nullopt;
+    return count;
+}
+
+// The first selected range; absent when nothing is selected.
+std::optional<Accessibility::TextRange> firstSelection(AtspiText* text) {
+    ErrorSink err;
+    if (atspi_text_get_n_selections(text, &err) <= 0 || err.failed())
+        return std::nullopt;
+    ErrorSink rangeErr;
+    AtspiRange* range = atspi_text_get_selection(text, 0, &rangeErr);
+    if (rangeErr.failed() || !range) {
+        g_free(range);
+        return std::nullopt;
+    }
+    const Accessibility::TextRange r{range->start_offset, range->end_offset - range->start_offset};
+    g_free(range);
+    return r;
+}
+
 std::optional<qint64> pidOf(AtspiAccessible* acc) {
     ErrorSink err;
     const guint pid = atspi_accessible_get_process_id(acc, &err);
@@ -250,46 +274,27 @@ std::optional<QString> AtspiAccessibility::selectedText(const AccessibleElement&
     if (!isAvailable() || isSecureTextField(element))
         return std::nullopt;
     GRef<AtspiText> text = textOf(element);
-    if (!text)
+    const auto range = text ? firstSelection(text.get()) : std::nullopt;
+    if (!range || range->length <= 0)
         return std::nullopt;
-    ErrorSink err;
-    if (atspi_text_get_n_selections(text.get(), &err) <= 0 || err.failed())
-        return std::nullopt;
-    ErrorSink rangeErr;
-    AtspiRange* range = atspi_text_get_selection(text.get(), 0, &rangeErr);
-    if (rangeErr.failed() || !range)
-        return std::nullopt;
-    const qint64 start = range->start_offset, end = range->end_offset;
-    g_free(range);
-    if (end <= start)
-        return std::nullopt;
-    return textBetween(text.get(), start, end);
+    return textBetween(text.get(), range->location, range->location + range->length);
 }
 
 std::optional<QString> AtspiAccessibility::value(const AccessibleElement& element) {
     if (!isAvailable() || isSecureTextField(element))
         return std::nullopt;
     GRef<AtspiText> text = textOf(element);
-    if (!text)
+    const auto count = text ? characterCountOf(text.get()) : std::nullopt;
+    if (!count)
         return std::nullopt;
-    ErrorSink err;
-    const gint count = atspi_text_get_character_count(text.get(), &err);
-    if (err.failed())
-        return std::nullopt;
-    return textBetween(text.get(), 0, count);
+    return textBetween(text.get(), 0, *count);
 }
 
 std::optional<qint64> AtspiAccessibility::characterCount(const AccessibleElement& element) {
     if (!isAvailable())
         return std::nullopt;
     GRef<AtspiText> text = textOf(element);
-    if (!text)
-        return std::nullopt;
-    ErrorSink err;
-    const gint count = atspi_text_get_character_count(text.get(), &err);
-    if (err.failed())
-        return std::nullopt;
-    return count;
+    return text ? characterCountOf(text.get()) : std::nullopt;
 }
 
 std::optional<Accessibility::TextRange> AtspiAccessibility::selectedTextRange(const AccessibleElement& element) {
@@ -298,15 +303,8 @@ std::optional<Accessibility::TextRange> AtspiAccessibility::selectedTextRange(co
     GRef<AtspiText> text = textOf(element);
     if (!text)
         return std::nullopt;
-    ErrorSink err;
-    if (atspi_text_get_n_selections(text.get(), &err) > 0 && !err.failed()) {
-        ErrorSink rangeErr;
-        if (AtspiRange* range = atspi_text_get_selection(text.get(), 0, &rangeErr); range && !rangeErr.failed()) {
-            const TextRange r{range->start_offset, range->end_offset - range->start_offset};
-            g_free(range);
-            return r;
-        }
-    }
+    if (const auto range = firstSelection(text.get()))
+        return range;
     ErrorSink caretErr;
     const gint caret = atspi_text_get_caret_offset(text.get(), &caretErr);
     if (caretErr.failed() || caret < 0)
