@@ -107,6 +107,8 @@ QString convert(QStringView text, Pick pick) {
 
 } // namespace
 
+void prepare() { (void)readingOf(0x4E2D); }
+
 const QString& tonedOf(char32_t c) { return readingOf(c).toned; }
 const QString& tonelessOf(char32_t c) { return readingOf(c).toneless; }
 

@@ -12,6 +12,10 @@ namespace zelk::Pinyin {
 QString toned(QStringView text);
 QString toneless(QStringView text);
 
+// Builds the shared transliterator now (it takes a moment), for example on a
+// background thread at start-up, so that the first transcript does not wait.
+void prepare();
+
 // The reading of one code point ("" for spaces).
 const QString& tonedOf(char32_t c);
 const QString& tonelessOf(char32_t c);
