@@ -31,6 +31,10 @@ public:
     virtual ~Accessibility() = default;
 
     virtual bool isAvailable() = 0;
+    // Whether applications expose their trees to us. With `prompt`, asks the
+    // desktop to turn accessibility on when it is off (the answer still
+    // reflects the state before the request).
+    virtual bool isTrusted(bool prompt) = 0;
     // The element with the keyboard focus, desktop-wide.
     virtual std::optional<AccessibleElement> focusedElement() = 0;
     // The top-level window that holds `element`.

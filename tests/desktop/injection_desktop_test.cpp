@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,17 @@ TEST_F(Injection, MixedScriptTextReachesMousepadByteExact) {
     ASSERT_TRUE(fieldReads(*target->focusedElement, kMixed));
     EXPECT_EQ(d->accessibility.value(*target->focusedElement)->toUtf8(), kMixed.toUtf8());
     EXPECT_EQ(target->focusedFieldText(), kMixed);
+}
+
+TEST_F(Injection, TrustPromptTurnsAccessibilityOn) {
+    QProcess::execute(QStringLiteral("gdbus"),
+                      {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"), QStringLiteral("org.a11y.Bus"),
+                       QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"), QStringLiteral("-m"),
+                       QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("org.a11y.Status"),
+                       QStringLiteral("IsEnabled"), QStringLiteral("<false>")});
+    EXPECT_FALSE(d->accessibility.isTrusted(false));
+    EXPECT_FALSE(d->accessibility.isTrusted(true));
+    EXPECT_TRUE(d->accessibility.isTrusted(false));
 }
 
 TEST_F(Injection, LongTextArrivesCutTo20000Characters) {

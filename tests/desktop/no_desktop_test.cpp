@@ -20,6 +20,7 @@ TEST(NoDesktop, EveryOperationAnswersAbsentWithoutCrashing) {
         GTEST_SKIP() << "runs as a child of NoDesktop.ChildPasses";
     AtspiAccessibility ax;
     EXPECT_FALSE(ax.isAvailable());
+    EXPECT_FALSE(ax.isTrusted(true));
     EXPECT_FALSE(ax.focusedElement());
     EXPECT_FALSE(ax.focusedWindow(1));
     LinuxWorkspace workspace;

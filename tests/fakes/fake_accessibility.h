@@ -25,6 +25,8 @@ public:
     };
 
     bool available = true;
+    bool trusted = true;
+    int trustPrompts = 0;
     std::optional<QString> focused;          // path of the focused element
     QHash<qint64, QString> focusedWindows;   // pid → path of its focused window
     QHash<QString, Element> elements;
@@ -45,6 +47,10 @@ public:
     }
 
     bool isAvailable() override { return available; }
+    bool isTrusted(bool prompt) override {
+        trustPrompts += prompt ? 1 : 0;
+        return available && trusted;
+    }
     std::optional<AccessibleElement> focusedElement() override {
         return focused ? std::optional(element(*focused)) : std::nullopt;
     }

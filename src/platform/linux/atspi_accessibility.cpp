@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 
 #include <atspi/atspi.h>
 
@@ -195,6 +196,26 @@ bool AtspiAccessibility::isAvailable() {
         m_ready = true;
     }
     return m_ready;
+}
+
+bool AtspiAccessibility::isTrusted(bool prompt) {
+    if (!isAvailable())
+        return false;
+    QDBusConnection session = QDBusConnection::sessionBus();
+    const QString service = QStringLiteral("org.a11y.Bus"), path = QStringLiteral("/org/a11y/bus");
+    const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
+    QDBusMessage get = QDBusMessage::createMethodCall(service, path, properties, QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    const QDBusMessage reply = session.call(get, QDBus::Block, 1000);
+    const bool enabled = reply.type() == QDBusMessage::ReplyMessage &&
+                         reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+    if (!enabled && prompt) {
+        QDBusMessage set = QDBusMessage::createMethodCall(service, path, properties, QStringLiteral("Set"));
+        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+            << QVariant::fromValue(QDBusVariant(true));
+        session.call(set, QDBus::Block, 1000);
+    }
+    return enabled;
 }
 
 std::optional<AccessibleElement> AtspiAccessibility::focusedElement() {

@@ -12,6 +12,8 @@ namespace zelk {
 class AtspiAccessibility final : public Accessibility {
 public:
     bool isAvailable() override;
+    // The bus is reachable and org.a11y.Status.IsEnabled is on (the prompt turns it on).
+    bool isTrusted(bool prompt) override;
     std::optional<AccessibleElement> focusedElement() override;
     std::optional<AccessibleElement> window(const AccessibleElement& element) override;
     std::optional<AccessibleElement> focusedWindow(qint64 pid) override;
