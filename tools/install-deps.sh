@@ -20,7 +20,7 @@ packages=(
   qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-templates
   qml6-module-qtwebengine qml6-module-qtwebchannel
   # desktop tests
-  xvfb xauth dbus dbus-x11 at-spi2-core x11-utils x11-xserver-utils xdotool openbox
+  xvfb xauth dbus dbus-x11 dbus-daemon libglib2.0-bin at-spi2-core x11-utils x11-xserver-utils xdotool openbox
   haskell-status-notifier-item-utils xterm mousepad fonts-wqy-microhei
   pulseaudio pulseaudio-utils espeak-ng sox gnome-keyring libsecret-tools
   # model download, test models, tools
