@@ -94,6 +94,31 @@ TermCache<std::optional<QRegularExpression>>& patternCache() {
     return cache;
 }
 
+// The regular-expression engine refuses text with unpaired surrogates outright.
+// Matching runs on a copy with each unpaired surrogate as U+FFFD (also one code
+// unit), so offsets into the original stay valid and the rest of the text is
+// still corrected.
+QString regexSubject(const QString& s) {
+    bool broken = false;
+    for (qsizetype i = 0; i < s.size() && !broken; ++i) {
+        const QChar c = s[i];
+        if (c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            broken = true;
+    }
+    if (!broken)
+        return s;
+    QString out = s;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (out[i].isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate())
+            ++i;
+        else if (out[i].isSurrogate())
+            out[i] = QChar::ReplacementCharacter;
+    }
+    return out;
+}
+
 bool contains(const QRegularExpression& re, const QString& s) {
     return re.match(s).hasMatch();
 }
@@ -315,10 +340,10 @@ QString spacingPass(const QString& input, const QList<SpacingTarget>& targets, c
         QString rebuilt;
         qsizetype last = 0;
         bool changed = false;
-        auto it = re->globalMatch(text);
+        auto it = re->globalMatch(regexSubject(text));
         while (it.hasNext()) {
             const auto m = it.next();
-            const QString matched = m.captured(0);
+            const QString matched = text.mid(m.capturedStart(0), m.capturedLength(0));
             if (matched.isEmpty())
                 continue;
             rebuilt += QStringView(text).mid(last, m.capturedStart(0) - last);
@@ -449,9 +474,21 @@ QString aliasPass(const QString& input, const QSet<QString>& protectedTexts) {
         const QRegularExpression re = cache.get(a.heard, [&](const QString&) {
             return QRegularExpression(kLookBehind + escaped.join(QStringLiteral("\\s*")) + kLookAhead, QRegularExpression::CaseInsensitiveOption);
         });
-        QString written = a.written;
-        written.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-        text.replace(re, written);
+        QString rebuilt;
+        qsizetype last = 0;
+        auto it = re.globalMatch(regexSubject(text));
+        while (it.hasNext()) {
+            const auto m = it.next();
+            if (m.capturedLength(0) == 0)
+                continue;
+            rebuilt += QStringView(text).mid(last, m.capturedStart(0) - last);
+            rebuilt += a.written;
+            last = m.capturedEnd(0);
+        }
+        if (last > 0) {
+            rebuilt += QStringView(text).mid(last);
+            text = rebuilt;
+        }
     }
     return text;
 }
@@ -528,7 +565,7 @@ QStringList mentionedTerms(const QString& text, qsizetype limit) {
                 r.optimize();
                 return r;
             });
-            mentioned = contains(re, text);
+            mentioned = contains(re, regexSubject(text));
         }
         if (!mentioned)
             continue;

@@ -49,6 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, HostileInput,
     ::testing::Values(Hostile{"empty", QString()},
                       Hostile{"loneSurrogates", QStringLiteral("飞") + QChar(0xD800) + QStringLiteral("书") + QChar(0xDC00) + QStringLiteral("a")},
+                      Hostile{"surrogateInPatternText", QStringLiteral("Git Hub") + QChar(0xD800) + QStringLiteral(" Chat GBT 扣扣音乐")},
                       Hostile{"controls", QStringLiteral("\x01\x02飞书\x1b[0m\t\r\n\x7f")},
                       Hostile{"tenThousandDigits", QString(10000, QLatin1Char('9'))},
                       Hostile{"nestedParens", QStringLiteral("左括号").repeated(3000) + QStringLiteral("一加一")},
@@ -56,5 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Hostile{"hugeMixed", QStringLiteral("我用iPhone打开扣扣音乐, Git Hub 非书. ").repeated(400)},
                       Hostile{"combining", QStringLiteral("e\u0301飞\u0301书 Ａ\u0301")}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A stray surrogate must not switch the pattern-based passes off for the whole text.
+TEST(HostileInput, UnpairedSurrogateLeavesTheRestCorrected) {
+    const QString lone(QChar(0xD800));
+    EXPECT_EQ(PersonalDictionary::corrections(QStringLiteral("Git Hub") + lone + QStringLiteral(" Chat GBT 扣扣音乐"), {}, true),
+              QStringLiteral("GitHub") + lone + QStringLiteral(" ChatGPT QQ音乐"));
+    EXPECT_EQ(TermSound::mentionedTerms(lone + QStringLiteral(" GitHub"), 30), QStringList{QStringLiteral("GitHub")});
+}
 
 } // namespace
