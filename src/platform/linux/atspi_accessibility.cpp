@@ -2,6 +2,7 @@
 
 #include "platform/linux/x11_windows.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -74,8 +75,11 @@ int childCount(AtspiAccessible* acc) {
     return err.failed() ? 0 : n;
 }
 
-// The registered application with process id `pid`.
+// The registered application with process id `pid`. Never this process: our
+// own tree is served by the thread that would be waiting for the answer.
 GRef<AtspiAccessible> applicationOf(qint64 pid) {
+    if (pid == QCoreApplication::applicationPid())
+        return {};
     GRef<AtspiAccessible> desktop(atspi_get_desktop(0));
     if (!desktop)
         return {};

@@ -209,12 +209,26 @@ void X11HotkeySource::modifierEvent(bool pressed, unsigned keycode) {
         m_handler(Event{Event::Type::flagsChanged, *code, false, flags});
 }
 
+void X11HotkeySource::regrabAll() {
+    const auto codes = m_grabbed.keys();
+    for (const int code : codes)
+        ungrab(code);
+    for (const int code : codes)
+        grab(code);
+}
+
 void X11HotkeySource::scheduleDrain() { QTimer::singleShot(0, this, &X11HotkeySource::drainEvents); }
 
 void X11HotkeySource::drainEvents() {
     while (m_dpy && XPending(m_dpy) > 0) {
         XEvent event;
         XNextEvent(m_dpy, &event);
+        if (event.type == MappingNotify && event.xmapping.request != MappingPointer) {
+            // The keyboard map changed: the keys may sit on other key codes now.
+            XRefreshKeyboardMapping(&event.xmapping);
+            regrabAll();
+            continue;
+        }
         if (event.type == KeyRelease) {
             m_down.remove(event.xkey.keycode);
             continue;

@@ -36,6 +36,7 @@ public:
 private:
     bool grab(int code);
     void ungrab(int code);
+    void regrabAll();
     void startRecording();
     void drainEvents();
     void scheduleDrain();
