@@ -214,7 +214,7 @@ TEST_F(AudioCaptureFake, ChangesReachTheControllerOnlyWhileRunning) {
     int calls = 0;
     capture.onConfigurationChange = [&] { ++calls; };
 
-    input->emit(AudioChange::defaultSourceChanged); // nothing registered yet
+    input->announce(AudioChange::defaultSourceChanged); // nothing registered yet
     CaptureProbe probe;
     probe.start(capture, 20);
     ASSERT_TRUE(answered(probe));
@@ -222,14 +222,14 @@ TEST_F(AudioCaptureFake, ChangesReachTheControllerOnlyWhileRunning) {
     const std::vector<std::pair<AudioChange, int>> steps{
         {AudioChange::sourceAdded, 1}, {AudioChange::sourceRemoved, 2}, {AudioChange::defaultSourceChanged, 3}};
     for (const auto& [change, expected] : steps) {
-        input->emit(change);
+        input->announce(change);
         EXPECT_TRUE(waitUntil([&, expected = expected] { return calls == expected; }));
     }
     EXPECT_EQ(log.count(QStringLiteral("系统默认麦克风已变化")), 1);
 
     capture.stop();
     for (const auto& step : steps)
-        input->emit(step.first);
+        input->announce(step.first);
     waitUntil([] { return false; }, 50);
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(log.count(QStringLiteral("系统默认麦克风已变化")), 1);

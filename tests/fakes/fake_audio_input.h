@@ -52,7 +52,7 @@ public:
         for (auto& [id, handler] : m_recordings)
             handler(interleaved.data(), interleaved.size() / std::size_t(channels));
     }
-    void emit(AudioChange change) {
+    void announce(AudioChange change) {
         std::map<int, ChangeHandler> copy;
         {
             std::lock_guard lock(m_mutex);
