@@ -15,8 +15,11 @@ CloudAccount& CloudAccount::shared() {
 }
 
 Task<std::optional<QString>> CloudAccount::token() {
-    if (m_cached)
-        co_return m_token;
+    // Copies: GCC 12 moves from a member named in co_return.
+    if (m_cached) {
+        std::optional<QString> cached = m_token;
+        co_return cached;
+    }
     const auto result = co_await m_store.read(tokenKey);
     // A store that could not be asked is asked again next time.
     if (result.status == SecretStore::ReadStatus::failed)
@@ -27,7 +30,8 @@ Task<std::optional<QString>> CloudAccount::token() {
                       ? std::optional<QString>(result.value)
                       : std::nullopt;
     }
-    co_return m_token;
+    std::optional<QString> cached = m_token;
+    co_return cached;
 }
 
 QUrl CloudAccount::baseUrl() const {

@@ -7,7 +7,7 @@
 namespace zelk::test {
 
 LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent), m_server(new QTcpServer(this)) {
-    m_handler = [](const Request&) { return Response::status(404); };
+    m_handler = [](const Request&) { return Response::withStatus(404); };
     if (!m_server->listen(QHostAddress::LocalHost, 0))
         qFatal("loopback server cannot listen: %s", qPrintable(m_server->errorString()));
     connect(m_server, &QTcpServer::newConnection, this, [this] {

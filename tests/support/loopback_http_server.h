@@ -36,7 +36,7 @@ public:
 
         static Response json(int status, QByteArray body) { return {Kind::answer, status, std::move(body)}; }
         static Response bytes(QByteArray body) { return {Kind::answer, 200, std::move(body), "application/octet-stream"}; }
-        static Response status(int code) { return {Kind::answer, code, {}}; }
+        static Response withStatus(int code) { return {Kind::answer, code, {}}; }
         static Response hold() { return {Kind::hold, 0, {}}; }
         static Response drop() { return {Kind::drop, 0, {}}; }
     };
