@@ -125,15 +125,31 @@ bool X11HotkeySource::grab(int code) {
     }
     const Window root = DefaultRootWindow(m_dpy);
     const unsigned locks[] = {0, LockMask, m_numLockMask, LockMask | m_numLockMask};
-    x11::ErrorTrap trap(m_dpy);
-    for (const unsigned mods : locks)
-        XGrabKey(m_dpy, keycode, mods, root, False, GrabModeAsync, GrabModeAsync);
-    if (trap.failed()) {
-        // Another client holds some combination: take none of them.
+    {
+        x11::ErrorTrap trap(m_dpy);
         for (const unsigned mods : locks)
-            XUngrabKey(m_dpy, keycode, mods, root);
-        XSync(m_dpy, False);
-        return false;
+            XGrabKey(m_dpy, keycode, mods, root, False, GrabModeAsync, GrabModeAsync);
+        if (trap.failed()) {
+            // Another client holds the plain key: take nothing.
+            XUngrabKey(m_dpy, keycode, AnyModifier, root);
+            XSync(m_dpy, False);
+            return false;
+        }
+    }
+    // Held modifiers do not matter (Ctrl+F2 is F2 too), but those combinations
+    // are taken only where no other program holds them (a window manager's Super+F2).
+    const unsigned modifiers[] = {ShiftMask, ControlMask, Mod1Mask, Mod4Mask};
+    for (unsigned subset = 1; subset < 16; ++subset) {
+        unsigned held = 0;
+        for (int bit = 0; bit < 4; ++bit) {
+            if (subset & (1u << bit))
+                held |= modifiers[bit];
+        }
+        for (const unsigned lock : locks) {
+            x11::ErrorTrap trap(m_dpy);
+            XGrabKey(m_dpy, keycode, held | lock, root, False, GrabModeAsync, GrabModeAsync);
+            trap.failed();
+        }
     }
     m_grabbed.insert(code, keycode);
     return true;
@@ -143,10 +159,9 @@ void X11HotkeySource::ungrab(int code) {
     const unsigned keycode = m_grabbed.take(code);
     if (keycode == 0)
         return;
-    const Window root = DefaultRootWindow(m_dpy);
+    // Releases only our own grabs of the key, whatever their modifiers.
     x11::ErrorTrap trap(m_dpy);
-    for (const unsigned mods : {0u, unsigned(LockMask), m_numLockMask, LockMask | m_numLockMask})
-        XUngrabKey(m_dpy, keycode, mods, root);
+    XUngrabKey(m_dpy, keycode, AnyModifier, DefaultRootWindow(m_dpy));
     trap.failed();
     m_down.remove(keycode);
 }

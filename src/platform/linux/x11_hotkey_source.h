@@ -13,8 +13,9 @@ struct _XDisplay;
 namespace zelk {
 
 // Global keys on X11. Ordinary keys are taken with passive grabs on the root
-// window (with every Caps Lock / Num Lock state), so the focused window never
-// sees them; a grab that another client holds makes install fail. Modifier
+// window (with every Caps Lock / Num Lock state, and with Shift, Ctrl, Alt and
+// Super where no other client holds those), so the focused window never sees
+// them; a plain key that another client holds makes install fail. Modifier
 // presses are observed through the RECORD extension, which never takes them
 // from the application. Detectable auto-repeat makes a held key arrive as
 // presses without releases, so a repeat is a press of a key already down.
