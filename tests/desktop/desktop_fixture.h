@@ -1,10 +1,7 @@
 #pragma once
 
 #include "core/clock.h"
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/linux_workspace.h"
-#include "platform/linux/qt_clipboard.h"
-#include "platform/linux/xtest_keys.h"
+#include "platform/linux/linux_desktop.h"
 #include "system/desktop_services.h"
 
 #include <QProcess>
@@ -19,11 +16,7 @@
 namespace zelk::test {
 
 // The real desktop services, as the application wires them.
-struct RealDesktop {
-    AtspiAccessibility accessibility;
-    LinuxWorkspace workspace;
-    QtClipboard clipboard;
-    XTestKeys keys;
+struct RealDesktop : LinuxDesktop {
     RealClock clock;
     DesktopServices services{accessibility, workspace, clipboard, keys, clock};
 };
