@@ -76,6 +76,18 @@ TEST_F(Selection, ReadsMousepadSelectionAndPutsClipboardBack) {
     expectUserClipboard();
 }
 
+TEST_F(Selection, ClipboardOfAnotherProgramIsPutBack) {
+    // mousepad owns the clipboard with the whole text, then only the first word is selected.
+    ASSERT_TRUE(test::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
+    ASSERT_TRUE(test::waitUntil([&] { return d->clipboard.text() == QString::fromUtf8("alpha 重庆 beta"); }));
+    ASSERT_FALSE(QGuiApplication::clipboard()->ownsClipboard());
+    ASSERT_TRUE(test::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home"), QStringLiteral("shift+End")}));
+    ASSERT_TRUE(test::xdotool({QStringLiteral("key"), QStringLiteral("shift+Left"), QStringLiteral("shift+Left"),
+                               QStringLiteral("shift+Left"), QStringLiteral("shift+Left"), QStringLiteral("shift+Left")}));
+    EXPECT_EQ(read(), QString::fromUtf8("alpha 重庆"));
+    EXPECT_EQ(d->clipboard.text(), QString::fromUtf8("alpha 重庆 beta"));
+}
+
 TEST_F(Selection, NothingSelectedIsAbsentAfterTheWait) {
     ASSERT_TRUE(test::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+End")}));
     putUserClipboard();
