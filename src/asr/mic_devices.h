@@ -20,7 +20,7 @@ struct Device {
 
 // Capture sources that are not monitors of an output, in the server's order;
 // a source without a description is listed under its uid. Empty when the
-// server cannot be asked.
+// server cannot be asked. Waits for the sound server: keep it off the main thread.
 QList<Device> inputDevices(AudioInput& input);
 
 // "micDeviceUID" when set and not empty.
