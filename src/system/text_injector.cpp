@@ -49,8 +49,14 @@ QString sanitize(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (const char32_t c : text.toUcs4()) {
-        if (!isStripped(c))
-            out.append(QString::fromUcs4(&c, 1));
+        if (isStripped(c))
+            continue;
+        if (QChar::requiresSurrogates(c)) {
+            out.append(QChar(QChar::highSurrogate(c)));
+            out.append(QChar(QChar::lowSurrogate(c)));
+        } else {
+            out.append(QChar(c));
+        }
     }
     return text::graphemeCount(out) > maxCharacters ? text::graphemePrefix(out, maxCharacters) : out;
 }
