@@ -93,7 +93,10 @@ Task<std::optional<QString>> CloudPolishService::polish(CloudPolishRequest reque
 
     Answer answer;
     try {
-        answer = co_await send(QStringLiteral("/v1/polish"), "POST", request.toJson(), callTimeout);
+        // Arguments are bound before the await: GCC 12 destroys temporaries of an
+        // await that throws twice.
+        Task<Answer> call = send(QStringLiteral("/v1/polish"), "POST", request.toJson(), callTimeout);
+        answer = co_await std::move(call);
     } catch (const std::exception& e) {
         const bool timedOut = dynamic_cast<const TimeoutError*>(&e) != nullptr;
         qCInfo(Log::app).noquote() << QStringLiteral("云润色请求失败（%1）%2ms，回退")
@@ -162,7 +165,8 @@ Task<void> CloudPolishService::refresh() {
     const quint64 generation = m_generation;
     Answer answer;
     try {
-        answer = co_await send(QStringLiteral("/v1/me"), "GET", std::nullopt, callTimeout);
+        Task<Answer> call = send(QStringLiteral("/v1/me"), "GET", std::nullopt, callTimeout);
+        answer = co_await std::move(call);
     } catch (const std::exception&) {
         if (generation == m_generation)
             m_refreshing = false;
@@ -215,7 +219,7 @@ void CloudPolishService::reset() {
     m_regionBlockedUntil.reset();
 }
 
-Task<CloudPolishService::Answer> CloudPolishService::send(const QString& path, const QByteArray& method,
+Task<CloudPolishService::Answer> CloudPolishService::send(QString path, QByteArray method,
                                                           std::optional<QByteArray> body, Duration timeout) {
     const auto token = co_await m_account.token();
     QUrl url = m_account.baseUrl();
@@ -251,7 +255,8 @@ Task<CloudPolishService::Answer> CloudPolishService::send(const QString& path, c
             throw NetworkError(reply->errorString().toStdString());
         co_return Answer{status.toInt(), reply->readAll()};
     };
-    co_return co_await withTimeout<Answer>(m_clock, timeout, exchange);
+    Task<Answer> bounded = withTimeout<Answer>(m_clock, timeout, exchange);
+    co_return co_await std::move(bounded);
 }
 
 } // namespace zelk

@@ -61,7 +61,7 @@ private:
         int statusCode = -1;
         QByteArray body;
     };
-    Task<Answer> send(const QString& path, const QByteArray& method, std::optional<QByteArray> body, Duration timeout);
+    Task<Answer> send(QString path, QByteArray method, std::optional<QByteArray> body, Duration timeout);
     void startBackgroundRefresh();
 
     CloudAccount& m_account;

@@ -62,7 +62,8 @@ LocalPolishEngine::Environment LocalPolishEngine::systemEnvironment() {
                                                                 std::function<void(double)> progress) -> Task<void> {
             static QNetworkAccessManager network;
             LocalRuntimeInstaller installer(table, root);
-            co_await installer.install(region, LocalRuntimeInstaller::networkFetcher(network, root), progress);
+            Task<void> installing = installer.install(region, LocalRuntimeInstaller::networkFetcher(network, root), progress);
+            co_await std::move(installing);
         };
     }
     env.memoryPressure = linuxMemoryPressure(Clock::shared());
@@ -371,13 +372,17 @@ void LocalPolishEngine::startDownload() {
     spawn(
         [self, region, install = m_env.installRuntime](CancellationToken) -> Task<void> {
             std::optional<QString> failure;
+            // Named, not a temporary of the await: GCC 12 destroys such temporaries
+            // twice when the awaited task throws.
+            std::function<void(double)> progress = [self](double p) {
+                if (self) {
+                    self->m_runtimeProgress = p;
+                    Q_EMIT self->stateChanged();
+                }
+            };
             try {
-                co_await install(region, [self](double p) {
-                    if (self) {
-                        self->m_runtimeProgress = p;
-                        Q_EMIT self->stateChanged();
-                    }
-                });
+                Task<void> installing = install(region, progress);
+                co_await std::move(installing);
             } catch (const InstallError& e) {
                 failure = e.userMessage();
             } catch (const std::exception& e) {

@@ -74,8 +74,8 @@ void LocalRuntimeInstaller::verify(const QString& path, const RuntimeArtifact& a
         throw InstallError::badDownload(QStringLiteral("SHA-256 不符"));
 }
 
-Task<void> LocalRuntimeInstaller::fetchVerified(const RuntimeArtifact& artifact, DownloadMirror::Region region,
-                                                const QString& destination, const Fetch& fetch) {
+Task<void> LocalRuntimeInstaller::fetchVerified(RuntimeArtifact artifact, DownloadMirror::Region region,
+                                                QString destination, Fetch fetch) {
     try {
         verify(destination, artifact);
         co_return;
@@ -110,7 +110,7 @@ Task<void> LocalRuntimeInstaller::fetchVerified(const RuntimeArtifact& artifact,
     throw *last;
 }
 
-Task<void> LocalRuntimeInstaller::run(const QString& program, const QStringList& arguments, const QString& step,
+Task<void> LocalRuntimeInstaller::run(QString program, QStringList arguments, QString step,
                                       std::function<void(qint64)> onLines) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -144,7 +144,7 @@ Task<void> LocalRuntimeInstaller::run(const QString& program, const QStringList&
     }
 }
 
-Task<void> LocalRuntimeInstaller::installPython(DownloadMirror::Region region, const Fetch& fetch) {
+Task<void> LocalRuntimeInstaller::installPython(DownloadMirror::Region region, Fetch fetch) {
     const QString archive = m_root + QStringLiteral("/python-download.tar.gz");
     const QString staging = m_root + QStringLiteral("/python-staging");
     auto cleanUp = [&] {
@@ -152,12 +152,14 @@ Task<void> LocalRuntimeInstaller::installPython(DownloadMirror::Region region, c
         QDir(staging).removeRecursively();
     };
     try {
-        co_await fetchVerified(m_table.python, region, archive, fetch);
+        Task<void> fetching = fetchVerified(m_table.python, region, archive, fetch);
+        co_await std::move(fetching);
         QDir(staging).removeRecursively();
         if (!QDir().mkpath(staging))
             throw InstallError::step(QStringLiteral("mkdir"), -1);
         const QStringList tarArguments{QStringLiteral("xzf"), archive, QStringLiteral("-C"), staging};
-        co_await run(QStringLiteral("/usr/bin/tar"), tarArguments, QStringLiteral("tar"));
+        Task<void> unpack = run(QStringLiteral("/usr/bin/tar"), tarArguments, QStringLiteral("tar"));
+        co_await std::move(unpack);
         QDir(pythonDir()).removeRecursively();
         if (!QDir().rename(staging + QStringLiteral("/python"), pythonDir()))
             throw InstallError::step(QStringLiteral("mv"), -1);
@@ -196,7 +198,8 @@ Task<void> LocalRuntimeInstaller::install(DownloadMirror::Region region, Fetch f
     QStringList wheelFiles;
     for (const auto& w : chosen) {
         const QString destination = wheelsDir() + u'/' + w.file;
-        co_await fetchVerified(m_table.artifact(w), region, destination, fetch);
+        Task<void> fetching = fetchVerified(m_table.artifact(w), region, destination, fetch);
+        co_await std::move(fetching);
         wheelFiles.append(destination);
         downloaded += w.bytes;
         report(double(downloaded) * 0.85 / double(total));
@@ -205,14 +208,16 @@ Task<void> LocalRuntimeInstaller::install(DownloadMirror::Region region, Fetch f
     const QString staging = m_root + QStringLiteral("/venv-staging");
     QDir(staging).removeRecursively();
     const QStringList venvArguments{QStringLiteral("-m"), QStringLiteral("venv"), staging};
-    co_await run(pythonDir() + QStringLiteral("/bin/python3"), venvArguments, QStringLiteral("venv"));
+    Task<void> venv = run(pythonDir() + QStringLiteral("/bin/python3"), venvArguments, QStringLiteral("venv"));
+    co_await std::move(venv);
     report(0.9);
     QStringList pip{QStringLiteral("-m"), QStringLiteral("pip"), QStringLiteral("install"), QStringLiteral("--no-index"),
                     QStringLiteral("--no-deps"), QStringLiteral("--disable-pip-version-check"),
                     QStringLiteral("--no-input"), QStringLiteral("--progress-bar"), QStringLiteral("off")};
     pip += wheelFiles;
-    co_await run(staging + QStringLiteral("/bin/python3"), pip, QStringLiteral("pip"),
-                 [&](qint64 n) { report(std::min(0.9 + 0.002 * double(n), 0.98)); });
+    Task<void> installing = run(staging + QStringLiteral("/bin/python3"), pip, QStringLiteral("pip"),
+                                [&](qint64 n) { report(std::min(0.9 + 0.002 * double(n), 0.98)); });
+    co_await std::move(installing);
     QDir(venvDir()).removeRecursively();
     if (!QDir().rename(staging, venvDir()))
         throw InstallError::step(QStringLiteral("mv"), -1);

@@ -72,11 +72,10 @@ public:
     static std::optional<QString> sha256(const QString& path);
 
 private:
-    Task<void> installPython(DownloadMirror::Region region, const Fetch& fetch);
-    Task<void> fetchVerified(const RuntimeArtifact& artifact, DownloadMirror::Region region, const QString& destination,
-                             const Fetch& fetch);
-    static Task<void> run(const QString& program, const QStringList& arguments, const QString& step,
-                          std::function<void(qint64)> onLines = {});
+    // Coroutines take their arguments by value: they outlive the caller's temporaries.
+    Task<void> installPython(DownloadMirror::Region region, Fetch fetch);
+    Task<void> fetchVerified(RuntimeArtifact artifact, DownloadMirror::Region region, QString destination, Fetch fetch);
+    static Task<void> run(QString program, QStringList arguments, QString step, std::function<void(qint64)> onLines = {});
 
     RuntimeTable m_table;
     QString m_root;

@@ -170,11 +170,13 @@ Task<std::optional<PolishStep::LocalResult>> PolishStep::localPolish(QString tex
 Task<std::optional<QString>> PolishStep::localPolishOnce(QString text, QString tone, std::optional<QString> toneText) {
     showPolishing();
     auto accumulated = std::make_shared<QString>();
-    co_return co_await m_engine.polish(text, tone, toneText, [accumulated, caption = m_display.caption](const QString& delta) {
+    std::function<void(const QString&)> onDelta = [accumulated, caption = m_display.caption](const QString& delta) {
         *accumulated += delta;
         if (caption)
             caption(*accumulated);
-    });
+    };
+    Task<std::optional<QString>> polishing = m_engine.polish(text, tone, toneText, onDelta);
+    co_return co_await std::move(polishing);
 }
 
 QStringList PolishStep::glossarySource(const QString& text) const {

@@ -241,13 +241,10 @@ TEST_F(CloudService, UnreadableStoreIsAskedAgainLater) {
 
 // Every line logged while the service works and fails, and every file it may
 // have written, is free of the token.
-QStringList* capturedLog = nullptr;
-void capture(QtMsgType, const QMessageLogContext&, const QString& message) { capturedLog->append(message); }
+
 
 TEST_F(CloudService, TokenNeverReachesTheLogOrAFile) {
-    QStringList lines;
-    capturedLog = &lines;
-    const auto previous = qInstallMessageHandler(capture);
+    std::optional<LogCapture> log(std::in_place);
     h.refresh();
     for (const auto& answer : {Response::json(401, ""), Response::json(500, CloudHarness::token.toUtf8()),
                                Response::drop(), Response::json(200, "{}")}) {
@@ -255,8 +252,8 @@ TEST_F(CloudService, TokenNeverReachesTheLogOrAFile) {
         h.polishAnswer = answer;
         h.polish(CloudHarness::request());
     }
-    qInstallMessageHandler(previous);
-    capturedLog = nullptr;
+    const QStringList lines = log->lines();
+    log.reset();
     ASSERT_FALSE(lines.isEmpty());
     for (const QString& line : lines)
         EXPECT_FALSE(line.contains(CloudHarness::token)) << line.toStdString();

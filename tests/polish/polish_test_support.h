@@ -127,3 +127,34 @@ public:
 };
 
 } // namespace zelk::test
+
+namespace zelk::test {
+
+// Collects every log line while it lives.
+class LogCapture {
+public:
+    LogCapture() {
+        s_lines = &m_lines;
+        m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+            s_lines->append(m);
+        });
+    }
+    ~LogCapture() {
+        qInstallMessageHandler(m_previous);
+        s_lines = nullptr;
+    }
+    const QStringList& lines() const { return m_lines; }
+    bool contains(const QString& text) const {
+        for (const QString& line : m_lines)
+            if (line.contains(text))
+                return true;
+        return false;
+    }
+
+private:
+    static inline QStringList* s_lines = nullptr;
+    QStringList m_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+
+} // namespace zelk::test
