@@ -33,55 +33,47 @@ protected:
     }
 };
 
-TEST_F(ReadViaCopy, AnswersAfterFirstPollAndRestoresEveryType) {
-    copies(QStringLiteral("  selected words \n"));
+struct CopyCase {
+    const char* name;
+    std::optional<int> copyAtMs; // when the application copies; never when absent
+    std::function<void(test::FakeClipboard&)> copy;
+    std::optional<QString> expected;
+    int answerAtMs;
+};
+
+void copyText(test::FakeClipboard& c, const char* text) { c.setText(QString::fromUtf8(text)); }
+
+class ReadViaCopyTable : public ReadViaCopy, public ::testing::WithParamInterface<CopyCase> {};
+
+// Every outcome leaves the user's clipboard, image included, as it was.
+TEST_P(ReadViaCopyTable, AnswersAtThePollAfterTheCopyAndRestores) {
+    const auto& c = GetParam();
+    if (c.copyAtMs == 0)
+        d.keys.onCopy = [this, &c] { c.copy(d.clipboard); };
     auto result = start();
-    d.clock.advance(29ms);
+    if (c.copyAtMs > 0) {
+        d.clock.advance(std::chrono::milliseconds(*c.copyAtMs));
+        c.copy(d.clipboard);
+    }
+    d.clock.advance(std::chrono::milliseconds(c.answerAtMs - 1) - d.clock.now());
     EXPECT_FALSE(*result);
     d.clock.advance(1ms);
     ASSERT_TRUE(*result);
-    EXPECT_EQ(**result, QStringLiteral("selected words"));
-    EXPECT_EQ(d.clipboard.items, userItems);
-}
-
-TEST_F(ReadViaCopy, CopyArrivingLateIsStillTaken) {
-    auto result = start();
-    d.clock.advance(200ms);
-    d.clipboard.setText(QStringLiteral("late"));
-    d.clock.advance(30ms);
-    ASSERT_TRUE(*result);
-    EXPECT_EQ(**result, QStringLiteral("late"));
-    EXPECT_EQ(d.clipboard.items, userItems);
-}
-
-TEST_F(ReadViaCopy, NothingSelectedGivesUpAfter12PollsAndKeepsClipboard) {
-    auto result = start();
-    d.clock.advance(359ms);
-    EXPECT_FALSE(*result);
-    d.clock.advance(1ms);
-    ASSERT_TRUE(*result);
-    EXPECT_EQ(**result, std::nullopt);
+    EXPECT_EQ(**result, c.expected);
     EXPECT_EQ(d.clipboard.items, userItems);
     EXPECT_EQ(d.clock.sleeperCount(), 0u);
 }
 
-TEST_F(ReadViaCopy, BlankCopyIsAbsent) {
-    copies(QStringLiteral(" \n\t "));
-    auto result = start();
-    d.clock.advance(30ms);
-    ASSERT_TRUE(*result);
-    EXPECT_EQ(**result, std::nullopt);
-    EXPECT_EQ(d.clipboard.items, userItems);
-}
-
-TEST_F(ReadViaCopy, CopyWithoutTextIsAbsent) {
-    d.keys.onCopy = [this] { d.clipboard.writeItems({Item{{QStringLiteral("image/png"), QByteArray("x")}}}); };
-    auto result = start();
-    d.clock.advance(30ms);
-    ASSERT_TRUE(*result);
-    EXPECT_EQ(**result, std::nullopt);
-    EXPECT_EQ(d.clipboard.items, userItems);
-}
+INSTANTIATE_TEST_SUITE_P(
+    SelectionReader, ReadViaCopyTable,
+    ::testing::Values(
+        CopyCase{"copiesAtOnce", 0, [](auto& c) { copyText(c, "  selected words \n"); }, QStringLiteral("selected words"), 30},
+        CopyCase{"copiesLate", 200, [](auto& c) { copyText(c, "late"); }, QStringLiteral("late"), 210},
+        CopyCase{"blankCopy", 0, [](auto& c) { copyText(c, " \n\t "); }, std::nullopt, 30},
+        CopyCase{"copyWithoutText", 0,
+                 [](auto& c) { c.writeItems({Item{{QStringLiteral("image/png"), QByteArray("x")}}}); }, std::nullopt, 30},
+        CopyCase{"nothingSelected", std::nullopt, [](auto&) {}, std::nullopt, 360}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(ReadViaCopy, EmptyClipboardStaysEmpty) {
     d.clipboard.items.clear();
