@@ -34,7 +34,11 @@ LocalPolishEngine::LocalPolishEngine(Environment environment, QObject* parent)
 
 LocalPolishEngine::~LocalPolishEngine() {
     m_lifetime.cancel();
-    // QProcess children kill their processes as they are destroyed.
+    // No helper outlives the engine.
+    for (QProcess* process : findChildren<QProcess*>()) {
+        process->kill();
+        process->waitForFinished(1000);
+    }
 }
 
 LocalPolishEngine& LocalPolishEngine::shared() {

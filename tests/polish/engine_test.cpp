@@ -1,4 +1,4 @@
-#include "polish_test_support.h"
+#include "engine_harness.h"
 
 #include "core/folders.h"
 #include "polish/local_polish_engine.h"
@@ -18,129 +18,18 @@ using namespace zelk::test;
 
 namespace {
 
-class RecordedPressure final : public MemoryPressureWatch {
-public:
-    explicit RecordedPressure(int* live) : m_live(live) { ++*m_live; }
-    ~RecordedPressure() override { --*m_live; }
-
-private:
-    int* m_live;
-};
-
-// A local engine on a virtual clock whose helper is a scripted Python program.
-class EngineHarness {
-public:
-    EngineHarness() { QDir().mkpath(root()); }
-    ~EngineHarness() { engine.reset(); }
-
-    QString root() const { return folders::llmCache(); }
-    QString logPath() const { return root() + QStringLiteral("/helper.log"); }
-
-    void installRuntime() {
-        QDir().mkpath(root() + QStringLiteral("/venv/bin"));
-        QFile::link(QStringLiteral("/usr/bin/python3"), root() + QStringLiteral("/venv/bin/python3"));
-    }
-    void installModel() {
-        QDir().mkpath(root() + QStringLiteral("/gemma-4-e2b-it-4bit"));
-        QFile f(root() + QStringLiteral("/gemma-4-e2b-it-4bit/config.json"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    QString fakeHelper(const char* mode) {
-        QFile body(sourceDir() + QStringLiteral("/tests/polish/fake_helper.py"));
-        EXPECT_TRUE(body.open(QIODevice::ReadOnly));
-        const QString path = root() + QStringLiteral("/fake_helper.py");
-        QFile script(path);
-        EXPECT_TRUE(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write("MODE = \"" + QByteArray(mode) + "\"\nLOG = \"" + logPath().toUtf8() + "\"\n" + body.readAll());
-        return path;
-    }
-
-    void start(const char* mode, quint64 memory = 32ULL << 30) {
-        LocalPolishEngine::Environment env;
-        env.clock = &clock;
-        env.physicalMemory = memory;
-        env.root = root();
-        env.helperScript = fakeHelper(mode);
-        env.runtimeInstallable = runtimeInstallable;
-        env.runtimeBytes = 1'000'000;
-        env.installRuntime = installRuntimeStep;
-        env.memoryPressure = [this](std::function<void()> cb) -> std::unique_ptr<MemoryPressureWatch> {
-            pressure = std::move(cb);
-            return std::make_unique<RecordedPressure>(&liveWatches);
-        };
-        env.region = [] { return DownloadMirror::Region::domestic; };
-        engine = std::make_unique<LocalPolishEngine>(env);
-    }
-
-    std::optional<QString> polish(const QString& text, const QString& tone = QStringLiteral("natural"),
-                                  std::optional<QString> toneText = std::nullopt) {
-        auto call = startPolish(text, tone, toneText);
-        EXPECT_TRUE(call.wait(10'000));
-        return call.done() ? call.value() : std::nullopt;
-    }
-    Launched<std::optional<QString>> startPolish(const QString& text, const QString& tone = QStringLiteral("natural"),
-                                                 std::optional<QString> toneText = std::nullopt) {
-        return Launched<std::optional<QString>>(engine->polish(
-            text, tone, toneText, [this](const QString& d) { deltas.append(d); }));
-    }
-
-    // What the helpers received, in order (pids are left out).
-    QList<QJsonObject> received() const {
-        QList<QJsonObject> out;
-        QFile f(logPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return out;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
-            if (!o.isEmpty() && !o.contains("pid"))
-                out.append(o);
-        }
-        return out;
-    }
-    QList<qint64> pids() const {
-        QList<qint64> out;
-        QFile f(logPath());
-        if (f.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : f.readAll().split('\n'))
-                if (const QJsonObject o = QJsonDocument::fromJson(line).object(); o.contains("pid"))
-                    out.append(o.value("pid").toInteger());
-        return out;
-    }
-    int commandCount(const char* cmd) const {
-        int n = 0;
-        for (const auto& o : received())
-            n += o.value("cmd").toString() == QLatin1String(cmd) ? 1 : 0;
-        return n;
-    }
-    static bool alive(qint64 pid) { return ::kill(pid_t(pid), 0) == 0 && !isZombie(pid); }
-    static bool isZombie(qint64 pid) {
-        QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!f.open(QIODevice::ReadOnly))
-            return true;
-        const QByteArray stat = f.readAll();
-        return stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
-    }
-
-    TestHome home;
-    VirtualClock clock;
-    std::unique_ptr<LocalPolishEngine> engine;
-    std::function<void()> pressure;
-    int liveWatches = 0;
-    bool runtimeInstallable = true;
-    LocalPolishEngine::InstallRuntime installRuntimeStep;
-    QStringList deltas;
-};
-
 [[noreturn]] void failPip() { throw InstallError::step(QStringLiteral("pip"), 1); }
 
 class Engine : public ::testing::Test {
 protected:
+    TestHome home;
+    VirtualClock clock;
     void ready(const char* mode) {
         h.installRuntime();
         h.installModel();
         h.start(mode);
     }
-    EngineHarness h;
+    EngineHarness h{clock};
 };
 
 TEST_F(Engine, WellBehavedHelperStreamsAndAnswers) {
@@ -198,10 +87,10 @@ TEST_F(Engine, HelperThatNeverGetsReadyTimesOutAfterTwentySeconds) {
     ready("never_ready");
     auto call = h.startPolish(QStringLiteral("你好"));
     ASSERT_TRUE(waitUntil([&] { return h.commandCount("ping") == 1; }));
-    h.clock.advance(std::chrono::milliseconds(19'999));
+    clock.advance(std::chrono::milliseconds(19'999));
     QCoreApplication::processEvents();
     EXPECT_FALSE(call.done());
-    h.clock.advance(std::chrono::milliseconds(1));
+    clock.advance(std::chrono::milliseconds(1));
     ASSERT_TRUE(call.wait());
     EXPECT_FALSE(call.value());
 }
@@ -212,17 +101,17 @@ TEST_F(Engine, HangingRequestIsKilledByTheWatchdogAndTheNextStartsFresh) {
     const QString text(10, QChar(u'字')); // 6 + 0.4 s
     auto call = h.startPolish(text);
     ASSERT_TRUE(waitUntil([&] { return h.deltas.size() == 1; }));
-    h.clock.advance(std::chrono::milliseconds(6399));
+    clock.advance(std::chrono::milliseconds(6399));
     QCoreApplication::processEvents();
     EXPECT_FALSE(call.done());
-    h.clock.advance(std::chrono::milliseconds(1));
+    clock.advance(std::chrono::milliseconds(1));
     ASSERT_TRUE(call.wait());
     EXPECT_FALSE(call.value());
     EXPECT_TRUE(log.contains(QStringLiteral("本地润色 helper 退出：润色超时 6s")));
     EXPECT_TRUE(waitUntil([&] { return h.commandCount("quit") == 1; }));
     auto next = h.startPolish(text);
     EXPECT_TRUE(waitUntil([&] { return h.pids().size() == 2; }));
-    h.clock.advance(std::chrono::seconds(30));
+    clock.advance(std::chrono::seconds(30));
     EXPECT_TRUE(next.wait());
 }
 
@@ -233,19 +122,19 @@ TEST_F(Engine, HelperIgnoringQuitAndTermIsKilled) {
     h.engine->shutdown(QStringLiteral("test"));
     EXPECT_FALSE(h.engine->helperRunning());
     ASSERT_TRUE(waitUntil([&] { return h.commandCount("quit") == 1; }));
-    h.clock.advance(secondsF(1.5)); // terminate: ignored
+    clock.advance(secondsF(1.5)); // terminate: ignored
     QCoreApplication::processEvents();
     EXPECT_TRUE(EngineHarness::alive(pid));
-    h.clock.advance(secondsF(1.5)); // kill
+    clock.advance(secondsF(1.5)); // kill
     EXPECT_TRUE(waitUntil([&] { return !EngineHarness::alive(pid); }));
 }
 
 TEST_F(Engine, IdleHelperStopsAfterThreeMinutesAndANewOneServesAtOnce) {
     ready("good");
     ASSERT_TRUE(h.polish(QStringLiteral("你好")));
-    h.clock.advance(std::chrono::seconds(179));
+    clock.advance(std::chrono::seconds(179));
     EXPECT_TRUE(h.engine->helperRunning());
-    h.clock.advance(std::chrono::seconds(1));
+    clock.advance(std::chrono::seconds(1));
     EXPECT_FALSE(h.engine->helperRunning());
     // Before the old helper has even read its quit, the next request starts another.
     EXPECT_EQ(h.polish(QStringLiteral("再见")), QStringLiteral("再见。"));
@@ -293,7 +182,7 @@ TEST_F(Engine, DownloadRunsRuntimeThenModelWithCombinedProgress) {
     h.installRuntimeStep = [this, &combined](DownloadMirror::Region, std::function<void(double)> progress) -> Task<void> {
         progress(0.5);
         combined.append(h.engine->combinedProgress());
-        co_await h.clock.sleep(std::chrono::seconds(1));
+        co_await clock.sleep(std::chrono::seconds(1));
         h.installRuntime();
         progress(1.0);
     };
@@ -302,7 +191,7 @@ TEST_F(Engine, DownloadRunsRuntimeThenModelWithCombinedProgress) {
     h.engine->startDownload();
     EXPECT_EQ(h.engine->stateLabel(), QStringLiteral("downloading"));
     EXPECT_DOUBLE_EQ(combined.value(0), 0.075);
-    h.clock.advance(std::chrono::seconds(1));
+    clock.advance(std::chrono::seconds(1));
     EXPECT_TRUE(waitUntil([&] { return h.engine->stateLabel() == QLatin1String("ready"); }));
     EXPECT_FALSE(h.engine->downloadProgress());
     EXPECT_EQ(h.engine->combinedProgress(), -1);

@@ -59,6 +59,9 @@ for line in sys.stdin:
         if MODE == "error_id":
             out({"id": i, "error": "bad request"})
             continue
+        if MODE == "tone_sensitive" and msg.get("tone") != "natural":
+            out({"id": i, "done": True, "text": "好的，下面是按照您的要求整理后的内容：" + text})
+            continue
         if MODE == "error_no_id":
             out({"error": "noise"})
         half = len(text) // 2
