@@ -1,4 +1,5 @@
 #include "app/cli.h"
+#include "app/cli_account.h"
 #include "app/cli_check_model.h"
 #include "app/cli_models.h"
 #include "app/cli_record.h"
@@ -21,6 +22,8 @@ const QList<Command>& commands() {
          QStringLiteral("internal: load a recognition model in a throwaway process"), runCheckModel},
         {QStringLiteral("text"), QStringLiteral("text [options] [TEXT]"),
          QStringLiteral("print what a dictation of TEXT would deliver (dictionary, typography, arithmetic)"), runText},
+        {QStringLiteral("account"), QStringLiteral("account login|logout|status"),
+         QStringLiteral("keep the cloud polish token in the secret store; show the account's polish status"), runAccount},
     };
     return table;
 }
