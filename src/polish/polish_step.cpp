@@ -36,6 +36,14 @@ PolishStep::PolishStep(Display display, CloudPolishService& cloud, LocalPolishEn
                        const PersonalDictionary* dictionary)
     : m_display(std::move(display)), m_cloud(cloud), m_engine(engine), m_dictionary(dictionary) {}
 
+bool PolishStep::exceedsRewriteLimits(const QString& selection, const QString& instruction) {
+    return selection.size() > 4000 || trimmed(instruction).size() > 500;
+}
+
+QString PolishStep::rewriteTooLongNotice() {
+    return QStringLiteral("选区或指令太长，云润色处理不了（选区 ≤4000 字、指令 ≤500 字）");
+}
+
 QString PolishStep::notice(CloudFailure failure) {
     switch (failure) {
     case CloudFailure::network:

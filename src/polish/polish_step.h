@@ -56,6 +56,11 @@ public:
     std::optional<CloudPolishRequest> translationRequest(const QString& selection, const QString& target);
     Task<std::optional<QString>> cloudPolish(std::optional<CloudPolishRequest> request);
 
+    // The rewrite flow's words when the selection or the instruction is beyond the
+    // cloud's limits (4000 and 500 UTF-16 units).
+    static bool exceedsRewriteLimits(const QString& selection, const QString& instruction);
+    static QString rewriteTooLongNotice();
+
     static QString notice(CloudFailure failure);
     static QString localModeUnsupportedNotice();
     static QString cloudFailedLocalUsedNotice();

@@ -70,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ProtocolCase{"split", QStringLiteral("会议改到周四。"), goodDeltas},
                       ProtocolCase{"stale", QStringLiteral("会议改到周四。"), goodDeltas},
                       ProtocolCase{"garbage", QStringLiteral("会议改到周四。"), goodDeltas},
+                      ProtocolCase{"flood", QStringLiteral("会议改到周四。"), goodDeltas},
                       ProtocolCase{"error_no_id", QStringLiteral("会议改到周四。"), goodDeltas},
                       ProtocolCase{"blank", std::nullopt, {}},
                       ProtocolCase{"error_id", std::nullopt, {}},
@@ -222,6 +223,24 @@ TEST_F(Engine, RuntimeInstallFailureIsReported) {
     EXPECT_TRUE(waitUntil([&] { return h.engine->lastDownloadFailed(); }));
     EXPECT_FALSE(h.engine->isInstallingRuntime());
     EXPECT_TRUE(log.contains(QStringLiteral("本地润色下载失败：运行时：运行时安装步骤失败：pip（退出码 1）")));
+}
+
+TEST(MemoryPressureFallback, ReadsAvailableMemoryFromMeminfo) {
+    EXPECT_TRUE(meminfoShowsPressure("MemTotal:       16000000 kB\nMemFree: 1 kB\nMemAvailable:     700000 kB\n"));
+    EXPECT_FALSE(meminfoShowsPressure("MemTotal:       16000000 kB\nMemAvailable:    9000000 kB\n"));
+    EXPECT_FALSE(meminfoShowsPressure("MemTotal: 0 kB\nMemAvailable: 0 kB\n"));
+    EXPECT_FALSE(meminfoShowsPressure("garbage"));
+}
+
+TEST(MemoryPressureWatchTest, StartsAndStopsOnThisKernel) {
+    VirtualClock clock;
+    int events = 0;
+    auto watch = linuxMemoryPressure(clock)([&] { ++events; });
+    ASSERT_TRUE(watch);
+    clock.advance(std::chrono::seconds(5)); // the /proc/meminfo fallback looks once
+    watch.reset();
+    clock.advance(std::chrono::seconds(5));
+    EXPECT_EQ(clock.sleeperCount(), 0u);
 }
 
 } // namespace

@@ -39,6 +39,11 @@ for line in sys.stdin:
     if cmd == "ping":
         if MODE == "never_ready":
             continue
+        if MODE == "flood":
+            # 20 MB without a line feed, then a line of its own.
+            for _ in range(20):
+                sys.stdout.buffer.write(b"x" * (1 << 20))
+            sys.stdout.buffer.write(b"\n")
         if MODE == "garbage":
             out("not json\n[1,2]\n{\"id\": \"x\", \"done\": true}\n\"ready\"\n{\"ready\": 1}\n")
             sys.stdout.buffer.write(b"\xff\xfe{\x00}\n")
