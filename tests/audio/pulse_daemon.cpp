@@ -40,7 +40,10 @@ PulseDaemon::PulseDaemon() {
     env.insert("XDG_RUNTIME_DIR", root + "/run");
     env.insert("XDG_CONFIG_HOME", root + "/home/.config");
     env.remove("PULSE_SERVER");
-    env.remove("DBUS_SESSION_BUS_ADDRESS"); // keep the daemon off any session bus
+    // Off any session bus (also the one X11 would autolaunch): two daemons on one
+    // bus fight over the org.PulseAudio1 name and the second exits.
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + root + "/no-bus");
+    env.remove("DISPLAY");
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setStandardOutputFile(QProcess::nullDevice());
