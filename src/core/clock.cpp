@@ -30,6 +30,26 @@ struct SleepState {
     // Resumes the sleeper on its own thread; a second call does nothing.
     bool claim() { return !woken.exchange(true); }
 };
+
+// What the real and the virtual sleep share: the early exits and the answer.
+struct SleepAwaiterBase {
+    SleepAwaiterBase(Duration d, CancellationToken t) : duration(d), token(std::move(t)) {}
+    Duration duration;
+    CancellationToken token;
+    std::shared_ptr<SleepState> state = std::make_shared<SleepState>();
+    CancellationToken::Registration registration;
+
+    bool await_ready() const noexcept { return duration <= Duration::zero() || token.isCancelled(); }
+
+    // Answers true when the full time passed.
+    bool await_resume() const noexcept { return duration <= Duration::zero() ? !token.isCancelled() : state->completed; }
+
+    // Called on the sleeper's thread before it suspends.
+    void prepare(std::coroutine_handle<> h) {
+        state->handle = h;
+        state->poster = ThreadPoster::current();
+    }
+};
 } // namespace
 
 Clock& Clock::shared() {
@@ -48,18 +68,11 @@ Duration RealClock::now() const { return std::chrono::steady_clock::now().time_s
 QDateTime RealClock::wallNow() const { return QDateTime::currentDateTimeUtc(); }
 
 namespace {
-struct RealSleepAwaiter {
-    RealSleepAwaiter(Duration d, CancellationToken t) : duration(d), token(std::move(t)) {}
-    Duration duration;
-    CancellationToken token;
-    std::shared_ptr<SleepState> state = std::make_shared<SleepState>();
-    CancellationToken::Registration registration;
-
-    bool await_ready() const noexcept { return duration <= Duration::zero() || token.isCancelled(); }
+struct RealSleepAwaiter : SleepAwaiterBase {
+    using SleepAwaiterBase::SleepAwaiterBase;
 
     void await_suspend(std::coroutine_handle<> h) {
-        state->handle = h;
-        state->poster = ThreadPoster::current();
+        prepare(h);
         auto timer = new QTimer;
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
@@ -87,8 +100,6 @@ struct RealSleepAwaiter {
         });
         timer->start(std::chrono::ceil<std::chrono::milliseconds>(duration));
     }
-
-    bool await_resume() const noexcept { return duration <= Duration::zero() ? !token.isCancelled() : state->completed; }
 };
 } // namespace
 
@@ -123,20 +134,13 @@ QDateTime VirtualClock::wallNow() const {
 }
 
 namespace {
-struct VirtualSleepAwaiter {
+struct VirtualSleepAwaiter : SleepAwaiterBase {
     VirtualSleepAwaiter(std::shared_ptr<VirtualClock::Impl> c, Duration d, CancellationToken t)
-        : clock(std::move(c)), duration(d), token(std::move(t)) {}
+        : SleepAwaiterBase(d, std::move(t)), clock(std::move(c)) {}
     std::shared_ptr<VirtualClock::Impl> clock;
-    Duration duration;
-    CancellationToken token;
-    std::shared_ptr<SleepState> state = std::make_shared<SleepState>();
-    CancellationToken::Registration registration;
-
-    bool await_ready() const noexcept { return duration <= Duration::zero() || token.isCancelled(); }
 
     void await_suspend(std::coroutine_handle<> h) {
-        state->handle = h;
-        state->poster = ThreadPoster::current();
+        prepare(h);
         {
             std::lock_guard lock(clock->mutex);
             clock->sleepers.emplace(std::pair{clock->now + duration, clock->sequence++}, state);
@@ -152,8 +156,6 @@ struct VirtualSleepAwaiter {
             s->poster.post([s] { s->handle.resume(); });
         });
     }
-
-    bool await_resume() const noexcept { return duration <= Duration::zero() ? !token.isCancelled() : state->completed; }
 };
 } // namespace
 

@@ -61,7 +61,7 @@ QByteArray int16s(std::initializer_list<qint16> v) {
 
 struct ParseCase {
     const char* name;
-    WavSpec spec;
+    WavSpec format;
     std::vector<float> expected; // empty with `error` set: must fail
     int channels = 1;
     bool error = false;
@@ -73,7 +73,7 @@ class WavParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(WavParse, ReadsOrRefuses) {
     QString error;
-    const auto audio = parseWav(makeWav(GetParam().spec), &error);
+    const auto audio = parseWav(makeWav(GetParam().format), &error);
     if (GetParam().error) {
         EXPECT_FALSE(audio);
         EXPECT_FALSE(error.isEmpty());

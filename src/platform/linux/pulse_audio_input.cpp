@@ -159,10 +159,10 @@ public:
 
     // Lock held.
     void connect(const QString& source, double rate) {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, uint32_t(rate), uint8_t(m_channels)};
-        if (!pa_sample_spec_valid(&spec))
+        pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, uint32_t(rate), uint8_t(m_channels)};
+        if (!pa_sample_spec_valid(&sampleFormat))
             throw AudioInputError("invalid sample format");
-        m_stream = pa_stream_new(m_ctx->context, "Zelk dictation", &spec, nullptr);
+        m_stream = pa_stream_new(m_ctx->context, "Zelk dictation", &sampleFormat, nullptr);
         if (!m_stream)
             throw AudioInputError(m_ctx->lastError().toStdString());
         pa_stream_set_state_callback(m_stream, &PulseRecording::onState, this);
