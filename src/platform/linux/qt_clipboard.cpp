@@ -24,8 +24,12 @@ QtClipboard::QtClipboard(QObject* parent) : QObject(parent) {
 bool QtClipboard::ownerAnswers() {
     if (board()->ownsClipboard())
         return true;
-    if (m_probedAt != m_changes) {
+    // The owner window is asked too: the change signal may not have been
+    // delivered yet when a new owner has just taken the clipboard.
+    const unsigned long owner = x11::selectionOwner(x11::display(), "CLIPBOARD");
+    if (m_probedAt != m_changes || owner != m_probedOwner) {
         m_probedAt = m_changes;
+        m_probedOwner = owner;
         m_ownerAnswered = x11::selectionOwnerAnswers(x11::display(), "CLIPBOARD", 300);
         if (!m_ownerAnswered)
             qCInfo(Log::app) << "剪贴板的持有程序没有应答，按空剪贴板处理";

@@ -31,6 +31,7 @@ private:
 
     quint64 m_changes = 0;
     std::optional<quint64> m_probedAt;
+    unsigned long m_probedOwner = 0;
     bool m_ownerAnswered = true;
 };
 

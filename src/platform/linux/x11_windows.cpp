@@ -169,6 +169,10 @@ bool activateWindow(Display* dpy, WindowId window) {
     return !trap.failed();
 }
 
+unsigned long selectionOwner(Display* dpy, const char* selection) {
+    return dpy ? XGetSelectionOwner(dpy, atom(dpy, selection)) : 0;
+}
+
 bool selectionOwnerAnswers(Display* dpy, const char* selection, int timeoutMs) {
     if (!dpy)
         return true;

@@ -47,6 +47,8 @@ bool activateWindow(Display* dpy, WindowId window);
 
 // Whether the owner of the selection (e.g. "CLIPBOARD") answers a request for
 // its targets within `timeoutMs`; true when nobody owns it.
+// The window that owns `selection` now (0 when none or no display).
+unsigned long selectionOwner(Display* dpy, const char* selection);
 bool selectionOwnerAnswers(Display* dpy, const char* selection, int timeoutMs);
 
 } // namespace zelk::x11
