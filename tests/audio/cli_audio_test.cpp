@@ -1,7 +1,7 @@
 // The headless commands, run as the built program against the private sound
 // server and the loopback archive server.
 #include "asr/model_locator.h"
-#include "audio/archive_server.h"
+#include "support/loopback_http_server.h"
 #include "audio/model_archives.h"
 #include "audio/pulse_daemon.h"
 #include "support/test_env.h"
@@ -74,13 +74,13 @@ protected:
 };
 
 TEST_F(ZelkCommand, ModelsReportsAndDownloadsWhatIsMissing) {
-    ArchiveServer server;
-    server.setRoute([](const QString& path) {
-        const QString name = path.section('/', -1).chopped(int(strlen(".tar.bz2")));
-        return Archives::get().bytes.contains(name) ? ArchiveServer::Reply::ok(Archives::get().bytes[name])
-                                                    : ArchiveServer::Reply::error(404);
+    LoopbackHttpServer server;
+    server.setHandler([](const LoopbackHttpServer::Request& request) {
+        const QString name = request.path.section('/', -1).chopped(int(strlen(".tar.bz2")));
+        return Archives::get().bytes.contains(name) ? LoopbackHttpServer::Response::bytes(Archives::get().bytes[name])
+                                                    : LoopbackHttpServer::Response::withStatus(404);
     });
-    preferBase(server.base() + "/models");
+    preferBase(server.baseUrl().toString() + "/models");
 
     Outcome status = zelk({"models"});
     EXPECT_EQ(status.exitCode, 0);
@@ -91,7 +91,7 @@ TEST_F(ZelkCommand, ModelsReportsAndDownloadsWhatIsMissing) {
     EXPECT_EQ(download.exitCode, 0) << download.err.toStdString();
     EXPECT_TRUE(download.out.startsWith("downloading 1.01 GB\n"));
     EXPECT_TRUE(download.out.endsWith("done 100%\ninstalled\n")) << download.out.toStdString();
-    EXPECT_EQ(server.count("/models/" + ModelLocator::qwen3ModelName + ".tar.bz2"), 1);
+    EXPECT_EQ(server.requestCount("/models/" + ModelLocator::qwen3ModelName + ".tar.bz2"), 1);
 
     status = zelk({"models"});
     EXPECT_EQ(status.out, "present  " + ModelLocator::streamingModelName + "\npresent  " + ModelLocator::qwen3ModelName +
@@ -101,9 +101,9 @@ TEST_F(ZelkCommand, ModelsReportsAndDownloadsWhatIsMissing) {
 }
 
 TEST_F(ZelkCommand, ModelsDownloadFailureIsReportedWithThePublicText) {
-    ArchiveServer server;
-    server.setRoute([](const QString&) { return ArchiveServer::Reply::ok("not an archive"); });
-    preferBase(server.base() + "/models");
+    LoopbackHttpServer server;
+    server.setHandler([](const LoopbackHttpServer::Request&) { return LoopbackHttpServer::Response::bytes("not an archive"); });
+    preferBase(server.baseUrl().toString() + "/models");
     Outcome download = zelk({"models", "download"});
     EXPECT_EQ(download.exitCode, 1);
     EXPECT_TRUE(download.err.contains("zelk models: 语音识别模型未找到或不完整，请在设置中重新下载\n"))

@@ -1,6 +1,6 @@
 #include "asr/asr_model_downloader.h"
 #include "asr/model_locator.h"
-#include "audio/archive_server.h"
+#include "support/loopback_http_server.h"
 #include "audio/log_capture.h"
 #include "audio/model_archives.h"
 #include "core/clock.h"
@@ -24,7 +24,7 @@ namespace {
 
 using Phase = ASRModelDownloader::Phase;
 using Kind = Phase::Kind;
-using Reply = ArchiveServer::Reply;
+using Reply = LoopbackHttpServer::Response;
 
 const QString streaming = ModelLocator::streamingModelName;
 const QString qwen = ModelLocator::qwen3ModelName;
@@ -38,7 +38,7 @@ protected:
         const Archives& a = Archives::get();
         models = {{streaming, double(a.bytes[streaming].size())}, {qwen, double(a.bytes[qwen].size())}};
         serveFrom("/primary");
-        server.setRoute([this](const QString& path) { return route(path); });
+        server.setHandler([this](const LoopbackHttpServer::Request& request) { return route(request.path); });
     }
     void TearDown() override {
         if (!m_modelDirEnv.isNull())
@@ -51,11 +51,11 @@ protected:
         route = [prefix, other](const QString& path) {
             const QString name = path.section('/', -1).chopped(int(strlen(".tar.bz2")));
             if (path.startsWith(prefix + "/") && Archives::get().bytes.contains(name))
-                return Reply::ok(Archives::get().bytes[name]);
-            return other ? other(path) : Reply::error(404);
+                return Reply::bytes(Archives::get().bytes[name]);
+            return other ? other(path) : Reply::withStatus(404);
         };
     }
-    QString base(const QString& prefix) const { return server.base() + prefix; }
+    QString base(const QString& prefix) const { return server.baseUrl().toString() + prefix; }
 
     std::unique_ptr<ASRModelDownloader> make(std::optional<qint64> capacity = 100'000'000'000) {
         ModelDownloadConfig config;
@@ -86,7 +86,7 @@ protected:
 
     TestHome home;
     VirtualClock clock;
-    ArchiveServer server;
+    LoopbackHttpServer server;
     QList<RecognitionModel> models;
     QList<Phase> phases;
     QList<double> progress;
@@ -129,7 +129,7 @@ TEST_F(ModelDownloader, NothingMissingOnlyResetsThePhase) {
     d->start();
     EXPECT_EQ(d->phase(), Phase{});
     EXPECT_EQ(installed, 0);
-    EXPECT_TRUE(server.paths().isEmpty());
+    EXPECT_TRUE(server.requests().isEmpty());
 }
 
 TEST_F(ModelDownloader, OnlyTheMissingModelIsFetchedAndTheOtherIsUntouched) {
@@ -140,7 +140,7 @@ TEST_F(ModelDownloader, OnlyTheMissingModelIsFetchedAndTheOtherIsUntouched) {
     ASSERT_TRUE(settle(*d));
     EXPECT_EQ(d->phase(), Phase{});
     EXPECT_EQ(progress, (QList<double>{1.0}));
-    EXPECT_EQ(server.count("/primary/" + streaming + ".tar.bz2"), 0);
+    EXPECT_EQ(server.requestCount("/primary/" + streaming + ".tar.bz2"), 0);
     QFile f(modelDir(streaming) + "/tokens.txt");
     f.open(QIODevice::ReadOnly);
     EXPECT_EQ(f.readAll(), "installed before\n");
@@ -161,8 +161,8 @@ TEST_F(ModelDownloader, PrimaryFailureFallsBackToTheSecondSource) {
     ASSERT_TRUE(settle(*d));
     EXPECT_EQ(d->phase(), Phase{}) << d->phase().message.toStdString();
     EXPECT_EQ(installed, 1);
-    EXPECT_EQ(server.count("/primary/" + streaming + ".tar.bz2"), 1);
-    EXPECT_EQ(server.count("/fallback/" + streaming + ".tar.bz2"), 1);
+    EXPECT_EQ(server.requestCount("/primary/" + streaming + ".tar.bz2"), 1);
+    EXPECT_EQ(server.requestCount("/fallback/" + streaming + ".tar.bz2"), 1);
     EXPECT_EQ(log.count(QStringLiteral("主源下载失败（Bad server response (HTTP 404)），回退 GitHub 官方源")), 2);
 }
 
@@ -173,7 +173,7 @@ TEST_F(ModelDownloader, PreferenceBaseReplacesTheMirrorAndEqualToFallbackMeansNo
     d->start();
     ASSERT_TRUE(settle(*d));
     EXPECT_EQ(d->phase(), Phase{});
-    EXPECT_EQ(server.count("/primary/" + streaming + ".tar.bz2"), 0);
+    EXPECT_EQ(server.requestCount("/primary/" + streaming + ".tar.bz2"), 0);
 
     // Now the fallback itself answers 404: one request, then failed.
     QDir(modelDir(qwen)).removeRecursively();
@@ -181,7 +181,7 @@ TEST_F(ModelDownloader, PreferenceBaseReplacesTheMirrorAndEqualToFallbackMeansNo
     d->start();
     ASSERT_TRUE(settle(*d));
     EXPECT_EQ(d->phase(), Phase::failed("Bad server response (HTTP 404)"));
-    EXPECT_EQ(server.count("/fallback/" + qwen + ".tar.bz2"), 2);
+    EXPECT_EQ(server.requestCount("/fallback/" + qwen + ".tar.bz2"), 2);
     EXPECT_EQ(log.count("error: 模型下载失败：Bad server response (HTTP 404)"), 1);
     EXPECT_EQ(installed, 1);
 }
@@ -202,8 +202,8 @@ TEST_P(ModelDownloaderBadArchive, FailsWithoutLeavingAHalfModel) {
     const QByteArray body = GetParam().body();
     route = [body](const QString& path) {
         if (path.endsWith(streaming + ".tar.bz2"))
-            return Reply::ok(body);
-        return Reply::ok(Archives::get().bytes[qwen]);
+            return Reply::bytes(body);
+        return Reply::bytes(Archives::get().bytes[qwen]);
     };
     auto d = make();
     d->start();
@@ -247,7 +247,7 @@ TEST_F(ModelDownloader, DiskSpaceIsCheckedBeforeAnything) {
         d->start();
         if (c.failure) {
             EXPECT_EQ(d->phase(), Phase::failed(*c.failure));
-            EXPECT_TRUE(server.paths().isEmpty());
+            EXPECT_TRUE(server.requests().isEmpty());
         } else {
             EXPECT_EQ(d->phase().kind, Kind::downloading);
             ASSERT_TRUE(settle(*d));
@@ -258,27 +258,27 @@ TEST_F(ModelDownloader, DiskSpaceIsCheckedBeforeAnything) {
 }
 
 TEST_F(ModelDownloader, SecondStartWhileDownloadingIsIgnored) {
-    route = [](const QString&) { return Reply::stall(); };
+    route = [](const QString&) { return Reply::hold(); };
     auto d = make();
     d->start();
     ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1; }));
     d->start();
     waitUntil([] { return false; }, 100);
-    EXPECT_EQ(server.paths().size(), 1);
+    EXPECT_EQ(server.requests().size(), 1);
     EXPECT_EQ(d->phase().kind, Kind::downloading);
     EXPECT_EQ(phases.size(), 1);
 }
 
 TEST_F(ModelDownloader, StalledServerGivesUpAndTriesTheFallback) {
     route = [](const QString& path) {
-        return path.startsWith("/primary") ? Reply::stall() : Reply::error(503);
+        return path.startsWith("/primary") ? Reply::hold() : Reply::withStatus(503);
     };
     auto d = make();
     d->start();
     ASSERT_TRUE(waitUntil([&] { return server.heldCount() == 1; }));
     clock.advance(59s);
     waitUntil([] { return false; }, 50);
-    EXPECT_EQ(server.paths().size(), 1);
+    EXPECT_EQ(server.requests().size(), 1);
     clock.advance(1s);
     ASSERT_TRUE(settle(*d));
     EXPECT_EQ(d->phase(), Phase::failed("Bad server response (HTTP 503)"));
