@@ -107,49 +107,42 @@ QJsonObject PreferenceStore::snapshot() const {
     return m_values;
 }
 
-std::optional<QString> PreferenceStore::string(const QString& key) const {
-    const auto v = value(key);
-    if (!v || !v->isString())
+namespace {
+// The stored value when it has JSON type `type`, converted by `convert`.
+template <typename Convert>
+auto ofType(const std::optional<QJsonValue>& v, QJsonValue::Type type, Convert convert)
+    -> std::optional<decltype(convert(*v))> {
+    if (!v || v->type() != type)
         return std::nullopt;
-    return v->toString();
+    return convert(*v);
+}
+} // namespace
+
+std::optional<QString> PreferenceStore::string(const QString& key) const {
+    return ofType(value(key), QJsonValue::String, [](const QJsonValue& v) { return v.toString(); });
 }
 
 std::optional<bool> PreferenceStore::boolean(const QString& key) const {
-    const auto v = value(key);
-    if (!v || !v->isBool())
-        return std::nullopt;
-    return v->toBool();
+    return ofType(value(key), QJsonValue::Bool, [](const QJsonValue& v) { return v.toBool(); });
 }
 
 std::optional<qint64> PreferenceStore::integer(const QString& key) const {
-    const auto v = value(key);
-    if (!v || !v->isDouble())
+    const auto d = number(key);
+    if (!d || !std::isfinite(*d) || *d != std::floor(*d) || std::fabs(*d) > 9.0e15)
         return std::nullopt;
-    const double d = v->toDouble();
-    if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9.0e15)
-        return std::nullopt;
-    return qint64(d);
+    return qint64(*d);
 }
 
 std::optional<double> PreferenceStore::number(const QString& key) const {
-    const auto v = value(key);
-    if (!v || !v->isDouble())
-        return std::nullopt;
-    return v->toDouble();
+    return ofType(value(key), QJsonValue::Double, [](const QJsonValue& v) { return v.toDouble(); });
 }
 
 std::optional<QJsonArray> PreferenceStore::array(const QString& key) const {
-    const auto v = value(key);
-    if (!v || !v->isArray())
-        return std::nullopt;
-    return v->toArray();
+    return ofType(value(key), QJsonValue::Array, [](const QJsonValue& v) { return v.toArray(); });
 }
 
 std::optional<QJsonObject> PreferenceStore::object(const QString& key) const {
-    const auto v = value(key);
-    if (!v || !v->isObject())
-        return std::nullopt;
-    return v->toObject();
+    return ofType(value(key), QJsonValue::Object, [](const QJsonValue& v) { return v.toObject(); });
 }
 
 std::optional<QDateTime> PreferenceStore::date(const QString& key) const {
